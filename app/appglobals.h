@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/trayicon.h"
+
+class browserapp;
+class windowcontrol;
+class qxp;
+struct lua_State;
+
+// The one application object of the program, reached through
+// appglobals::current(). Written only on the UI thread; other threads read.
+class appglobals {
+ public:
+  // Path of the icon shown in the tray (a resource path by default).
+  QString icon = QStringLiteral(":/app/orvalink.png");
+  // Full path of the running executable.
+  std::string instance;
+  // Caption of the main window, at most 99 UTF-16 units.
+  QString title = QStringLiteral("orvalink Desktop for Windows");
+  // Window class (X11 WM_CLASS) of the program's windows.
+  QString windowclass = QStringLiteral("CEFCLIENT");
+  trayicon tray;
+  std::shared_ptr<browserapp> app;
+  bool browsercreated = false;
+  bool browserclosing = false;
+  // Command line to start after shutdown; empty: no update pending.
+  std::string updatecommand;
+  // Browser storage, downloads, plugin files and installers live here.
+  std::string datadir;
+  // Plugins by key; the objects live until the process ends.
+  std::map<std::string, qxp *> plugins;
+  windowcontrol *mainwindow = nullptr;
+  lua_State *lua = nullptr;
+  std::chrono::steady_clock::time_point lastactivity = std::chrono::steady_clock::now();
+  // The service's web origin (scheme, host, port; no trailing slash): the
+  // build's value unless overridden on the command line.
+  std::string serviceorigin;
+
+  appglobals();
+  ~appglobals();
+  appglobals(const appglobals &) = delete;
+  appglobals &operator=(const appglobals &) = delete;
+
+  // The live instance, or null before creation and after destruction.
+  static appglobals *current();
+};

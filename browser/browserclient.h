@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+class browserhandle;
+
+// The client shared by every browser window of the program: which browser is
+// the main one, the debug switches, and the life-span and navigation rules.
+// The engine adapter calls these on the UI thread.
+class browserclient {
+ public:
+  // The first browser created with this client; cleared when it closes.
+  browserhandle *mainbrowser = nullptr;
+  bool webrtcdebug = false;
+  bool jssipdebug = false;
+
+  // Called when the main browser has closed: ends the message loop.
+  std::function<void()> quitmessageloop;
+
+  void onaftercreated(browserhandle *browser);
+  // A browser of the program begins to close. Answers false: the close goes on.
+  bool doclose(browserhandle *browser);
+  void onbeforeclose(browserhandle *browser);
+
+  // Navigation rule: writes the URL to the debug output; answers true to
+  // cancel ("mailto:" and "tel:" links, matched case-sensitively).
+  static bool onbeforebrowse(std::string_view url);
+};
