@@ -11,11 +11,18 @@ bool trayicon::create(trayhost *h, const QString &tip, const QString &icon, bool
   if (hidden) return false;
   const bool ok = host && host->add(tooltip, iconpath);
   hidden = removed = addpending = !ok;
+  if (ok) {
+    for (const auto &b : held) balloon(b.text, b.title, b.flags, b.timeoutseconds);
+    held.clear();
+  }
   return ok;
 }
 
 bool trayicon::balloon(const QString &text, const QString &title, int flags, int timeoutseconds) {
-  if (!host) return false;
+  if (!host || removed) {
+    held.push_back({text, title, flags, timeoutseconds});
+    return false;
+  }
   return host->showballoon(text.left(255), title.left(63), flags, timeoutseconds * 1000);
 }
 

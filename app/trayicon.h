@@ -63,10 +63,16 @@ class trayicon {
   QString iconpath;
   // Groups ordered by their UTF-16 names.
   std::map<QString, menugroup> menugroups;
+  struct heldballoon {
+    QString text, title;
+    int flags = 0, timeoutseconds = 0;
+  };
+  std::vector<heldballoon> held;
 
   // Adds the icon (unless hidden). Returns whether it was added.
   bool create(trayhost *h, const QString &tip, const QString &icon, bool hiddenatstart);
-  // Shows a balloon: text cut to 255 UTF-16 units, title to 63.
+  // Shows a balloon: text cut to 255 UTF-16 units, title to 63. Balloons
+  // asked for before the icon exists are held and shown once it is created.
   bool balloon(const QString &text, const QString &title, int flags, int timeoutseconds);
   void remove();
   // The notification area came back (its host restarted): add the icon again.
