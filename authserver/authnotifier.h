@@ -1,0 +1,10 @@
+#pragma once
+
+#include <functional>
+
+#include "browser/catalogue.h"
+
+// Where the sign-in listener sends the page's "onCompleteAuth" message. The
+// program uses sendtopage; tests record the messages instead. Called on the
+// network thread.
+using authnotifier = std::function<void(pagemessage)>;

@@ -1,0 +1,51 @@
+#include "authserver/callbackserver.h"
+
+#include <boost/asio/ip/address.hpp>
+#include <boost/system/system_error.hpp>
+#include <exception>
+
+#include "authserver/httpserver.h"
+#include "browser/sendtopage.h"
+#include "common/debuglog.h"
+
+callbackserver::callbackserver(callbackserverconfig config) {
+  if (!config.notify) config.notify = sendtopage;
+  try {
+    boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(config.address), config.port);
+    server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout);
+  } catch (const std::exception &e) {
+    debugout("callback server: cannot listen on " + config.address + ":" + std::to_string(config.port) + ": " +
+             e.what() + "; sign-in completion will not reach the program");
+    return;
+  }
+  network = std::thread([this] { run(); });
+}
+
+callbackserver::~callbackserver() {
+  io.stop();
+  if (network.joinable()) network.join();
+  // The server goes before the io loop: its pending operations are then
+  // destroyed with the loop without running.
+  server.reset();
+}
+
+unsigned short callbackserver::port() const { return server ? server->port() : 0; }
+
+void callbackserver::run() {
+  // A handler that throws ends one run of the loop, not the listener.
+  while (!io.stopped()) {
+    try {
+      io.run();
+    } catch (const std::exception &e) {
+      debugout(std::string("callback server: ") + e.what());
+    } catch (...) {
+      debugout("callback server: Unhandled exception");
+    }
+  }
+}
+
+std::unique_ptr<callbackserver> startcallbackserver(callbackserverconfig config) {
+  return std::make_unique<callbackserver>(std::move(config));
+}
+
+void stopcallbackserver(std::unique_ptr<callbackserver> server) { server.reset(); }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "authserver/authnotifier.h"
+
+class httpserver;
+
+// Where and how the sign-in listener runs. The defaults are the program's:
+// the fixed loopback port the service sends the browser to, and the page.
+struct callbackserverconfig {
+  std::string address = "127.0.0.1";
+  unsigned short port = 25652;
+  authnotifier notify;  // empty: sendtopage
+  // How long a client may stay connected without sending its request.
+  std::chrono::milliseconds idletimeout{5000};
+};
+
+// The running sign-in listener: its io loop, the server and the one network
+// thread that runs the loop. Owned by whoever started it.
+class callbackserver {
+ public:
+  // Starts listening and the network thread. When the endpoint cannot be
+  // listened on (another copy of the program holds the port), says so in
+  // the debug output and runs without a listener.
+  explicit callbackserver(callbackserverconfig config);
+  // Stops the io loop and waits for the network thread, which ends at once;
+  // open connections are abandoned.
+  ~callbackserver();
+  callbackserver(const callbackserver &) = delete;
+  callbackserver &operator=(const callbackserver &) = delete;
+
+  bool listening() const { return server != nullptr; }
+  // The bound port, 0 when not listening.
+  unsigned short port() const;
+
+ private:
+  void run();
+
+  boost::asio::io_context io;
+  std::unique_ptr<httpserver> server;
+  std::thread network;
+};
+
+// The program's two calls: start the listener once the automation module is
+// loaded, and stop it during shut-down. Stopping takes the handle back.
+std::unique_ptr<callbackserver> startcallbackserver(callbackserverconfig config = {});
+void stopcallbackserver(std::unique_ptr<callbackserver> server);

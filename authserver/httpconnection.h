@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/system/error_code.hpp>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "authserver/authnotifier.h"
+
+// One accepted connection of the sign-in listener: one read, one reply, close.
+// Owned jointly by its pending operations; released after the last one ends.
+class httpconnection : public std::enable_shared_from_this<httpconnection> {
+ public:
+  static constexpr std::size_t buffersize = 8096;
+
+  httpconnection(boost::asio::io_context &io, authnotifier notify, std::chrono::milliseconds idletimeout);
+
+  boost::asio::ip::tcp::socket &socket() { return sock; }
+
+  // Starts the one read and the idle deadline.
+  void start();
+
+ private:
+  void handleread(const boost::system::error_code &error, std::size_t bytes);
+  void handledeadline(const boost::system::error_code &error);
+
+  boost::asio::ip::tcp::socket sock;
+  boost::asio::steady_timer deadline;
+  authnotifier notify;
+  std::chrono::milliseconds idletimeout;
+  std::array<char, buffersize> buffer{};
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What the sign-in listener makes of the bytes of one read. Plain functions
+// so that tests and the fuzzer reach them without sockets.
+
+// The request target: the text between the first "GET " and the first
+// " HTTP/1.1\r\n" of the request, both searched from its start. Nothing when
+// either is missing or the second comes before the end of the first (a request
+// line that has not fully arrived, an HTTP/1.0 request, anything not a GET).
+std::optional<std::string_view> requesttarget(std::string_view request);
+
+// True for the sign-in completion path; only the beginning is compared, so a
+// query string (or anything else) may follow.
+bool iscompleteauth(std::string_view target);
+
+// The target as one printable log line: control bytes and backslashes become
+// \xNN escapes so that a client cannot forge or colour log lines.
+std::string loggabletarget(std::string_view target);
+
+// The two replies, byte for byte.
+inline constexpr std::string_view successreply =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: 51\r\n\r\n"
+    "<html><h1>You may now close this window</h1></html>";
+inline constexpr std::string_view notfoundreply =
+    "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";

@@ -1,0 +1,51 @@
+#include "authserver/httpserver.h"
+
+#include <boost/asio/socket_base.hpp>
+#include <string>
+
+#include "authserver/httpconnection.h"
+#include "common/debuglog.h"
+
+namespace {
+// Long enough for an exhausted descriptor table or memory to recover without
+// spinning, short enough that a waiting browser does not notice.
+constexpr std::chrono::milliseconds acceptretrydelay{100};
+}  // namespace
+
+httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint,
+                       authnotifier n, std::chrono::milliseconds timeout)
+    : io(context), acceptor(context), retry(context), notify(std::move(n)), idletimeout(timeout) {
+  acceptor.open(endpoint.protocol());
+  acceptor.set_option(boost::asio::socket_base::reuse_address(true));
+  acceptor.bind(endpoint);
+  acceptor.listen(boost::asio::socket_base::max_listen_connections);
+  boundport = acceptor.local_endpoint().port();
+  waitaccept();
+}
+
+void httpserver::waitaccept() {
+  auto connection = std::make_shared<httpconnection>(io, notify, idletimeout);
+  acceptor.async_accept(connection->socket(), [this, connection](const boost::system::error_code &error) {
+    handleaccept(connection, error);
+  });
+}
+
+void httpserver::handleaccept(const std::shared_ptr<httpconnection> &connection,
+                              const boost::system::error_code &error) {
+  if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
+  if (!error) {
+    acceptfailing = false;
+    connection->start();
+    waitaccept();
+    return;
+  }
+  // A failed accept (descriptor table full, memory short, a peer that gave
+  // up) must not end the listener: report the first failure of a run and try
+  // again a little later.
+  if (!acceptfailing) debugout("callback server: accept failed: " + error.message());
+  acceptfailing = true;
+  retry.expires_after(acceptretrydelay);
+  retry.async_wait([this](const boost::system::error_code &waiterror) {
+    if (!waiterror) waitaccept();
+  });
+}

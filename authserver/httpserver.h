@@ -1,0 +1,36 @@
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <memory>
+
+#include "authserver/authnotifier.h"
+
+class httpconnection;
+
+// The sign-in listener's acceptor. Constructed on any thread; from then on
+// used only by the thread that runs the io loop. Construction throws
+// boost::system::system_error when the endpoint cannot be listened on.
+class httpserver {
+ public:
+  httpserver(boost::asio::io_context &io, const boost::asio::ip::tcp::endpoint &endpoint, authnotifier notify,
+             std::chrono::milliseconds idletimeout);
+
+  // The bound port (the real one when constructed with port 0).
+  unsigned short port() const { return boundport; }
+
+ private:
+  void waitaccept();
+  void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
+
+  boost::asio::io_context &io;
+  boost::asio::ip::tcp::acceptor acceptor;
+  // Paces new attempts after an accept failed for lack of resources.
+  boost::asio::steady_timer retry;
+  authnotifier notify;
+  std::chrono::milliseconds idletimeout;
+  unsigned short boundport = 0;
+  bool acceptfailing = false;
+};

@@ -1,0 +1,332 @@
+// threads: the listener runs its own network thread.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "authserver/callbackserver.h"
+#include "authserver/httprequest.h"
+
+using namespace std::chrono_literals;
+using clock_type = std::chrono::steady_clock;
+
+namespace {
+
+const std::string success =
+    "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: 51\r\n\r\n"
+    "<html><h1>You may now close this window</h1></html>";
+const std::string notfound =
+    "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
+
+// Collects what the listener would send to the page.
+class pagerecorder {
+ public:
+  authnotifier notifier() {
+    return [this](pagemessage m) {
+      std::lock_guard lock(mutex);
+      messages.push_back(std::move(m));
+    };
+  }
+  std::vector<pagemessage> received() {
+    std::lock_guard lock(mutex);
+    return messages;
+  }
+
+ private:
+  std::mutex mutex;
+  std::vector<pagemessage> messages;
+};
+
+std::unique_ptr<callbackserver> startonanyport(pagerecorder &page, std::chrono::milliseconds idle = 5s) {
+  callbackserverconfig config;
+  config.port = 0;
+  config.notify = page.notifier();
+  config.idletimeout = idle;
+  auto server = startcallbackserver(std::move(config));
+  EXPECT_TRUE(server->listening());
+  return server;
+}
+
+// A blocking loopback client; every read gives up after a few seconds so a
+// listener that never answers fails the test instead of hanging it.
+class client {
+ public:
+  explicit client(unsigned short port) : fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+  }
+  ~client() { close(); }
+  client(const client &) = delete;
+  client &operator=(const client &) = delete;
+
+  bool connected = false;
+
+  void send(std::string_view bytes) {
+    while (!bytes.empty()) {
+      ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      if (n <= 0) return;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  // Everything up to the listener's close (or a reset, or the time limit).
+  std::string readall() {
+    std::string all;
+    char chunk[4096];
+    for (;;) {
+      ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      all.append(chunk, static_cast<std::size_t>(n));
+    }
+    return all;
+  }
+  void close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+
+ private:
+  int fd;
+};
+
+std::string request(std::string_view target, std::string_view version = "HTTP/1.1") {
+  return "GET " + std::string(target) + " " + std::string(version) + "\r\nHost: 127.0.0.1\r\n\r\n";
+}
+
+std::string roundtrip(unsigned short port, std::string_view bytes) {
+  client c(port);
+  c.send(bytes);
+  return c.readall();
+}
+
+}  // namespace
+
+TEST(authrequest, target_lies_between_first_get_and_first_http11_line_end) {
+  EXPECT_EQ(requesttarget("GET /a?b=c HTTP/1.1\r\nHost: x\r\n\r\n"), "/a?b=c");
+  EXPECT_EQ(requesttarget("GET  HTTP/1.1\r\n"), "");
+  EXPECT_EQ(requesttarget("xxGET /a HTTP/1.1\r\nGET /b HTTP/1.1\r\n"), "/a");
+  EXPECT_EQ(requesttarget("GET /a HTTP/1.0\r\n"), std::nullopt);
+  EXPECT_EQ(requesttarget("GET /api/user/completeauth?code=1 HTTP/1.1\r"), std::nullopt);
+  EXPECT_EQ(requesttarget("POST /a HTTP/1.1\r\n"), std::nullopt);
+  // The version ending before the target begins is no request line.
+  EXPECT_EQ(requesttarget("GET HTTP/1.1\r\n"), std::nullopt);
+  EXPECT_EQ(requesttarget(" HTTP/1.1\r\nGET /api/user/completeauth"), std::nullopt);
+  EXPECT_EQ(requesttarget(std::string_view("GET /\0x HTTP/1.1\r\n", 18)), std::string_view("/\0x", 3));
+}
+
+TEST(authrequest, completion_path_is_matched_by_its_beginning_only) {
+  EXPECT_TRUE(iscompleteauth("/api/user/completeauth"));
+  EXPECT_TRUE(iscompleteauth("/api/user/completeauthX"));
+  EXPECT_TRUE(iscompleteauth("/api/user/completeauth?code=abc"));
+  EXPECT_FALSE(iscompleteauth("/api/user/completeaut"));
+  EXPECT_FALSE(iscompleteauth("//api/user/completeauth"));
+  EXPECT_FALSE(iscompleteauth("/API/user/completeauth"));
+}
+
+TEST(authrequest, logged_target_cannot_break_or_colour_the_line) {
+  EXPECT_EQ(loggabletarget("/a?b=%20c"), "/a?b=%20c");
+  EXPECT_EQ(loggabletarget("/a\r\nfake line\x1b[31m\\"), "/a\\x0d\\x0afake line\\x1b[31m\\x5c");
+  EXPECT_EQ(loggabletarget("/caf\xc3\xa9"), "/caf\xc3\xa9");
+}
+
+TEST(authserver, completion_request_gets_success_page_and_page_gets_target) {
+  pagerecorder page;
+  auto server = startonanyport(page);
+  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=abc")), success);
+  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauthX")), success);
+  // The reply is taken whole from the first read, which may carry more.
+  EXPECT_EQ(roundtrip(server->port(), "GET /api/user/completeauth?code=q%20r HTTP/1.1\r\n"), success);
+
+  auto messages = page.received();
+  ASSERT_EQ(messages.size(), 3u);
+  for (const auto &m : messages) {
+    EXPECT_EQ(m.name, "onCompleteAuth");
+    EXPECT_EQ(m.args.size(), 1u);
+  }
+  EXPECT_EQ(messages[0].getstring(0), "/api/user/completeauth?code=abc");
+  EXPECT_EQ(messages[1].getstring(0), "/api/user/completeauthX");
+  EXPECT_EQ(messages[2].getstring(0), "/api/user/completeauth?code=q%20r");
+}
+
+TEST(authserver, anything_else_gets_404_and_page_hears_nothing) {
+  pagerecorder page;
+  auto server = startonanyport(page);
+  unsigned short port = server->port();
+  EXPECT_EQ(roundtrip(port, request("/favicon.ico")), notfound);
+  EXPECT_EQ(roundtrip(port, request("/api/user/completeauth?code=abc", "HTTP/1.0")), notfound);
+  EXPECT_EQ(roundtrip(port, "POST /api/user/completeauth HTTP/1.1\r\n\r\n"), notfound);
+  {
+    // Only part of the request line: the one read sees no complete line.
+    client partial(port);
+    partial.send("GET /api/user/completeauth?code=abc HTT");
+    EXPECT_EQ(partial.readall(), notfound);
+  }
+  {
+    client gone(port);
+    ASSERT_TRUE(gone.connected);
+  }
+  // The listener is still there after all of that.
+  EXPECT_EQ(roundtrip(port, request("/api/user/completeauth?code=after")), success);
+  auto messages = page.received();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].getstring(0), "/api/user/completeauth?code=after");
+}
+
+TEST(authserver, page_notification_failure_still_answers_the_browser) {
+  callbackserverconfig config;
+  config.port = 0;
+  config.notify = [](pagemessage) { throw std::runtime_error("page is gone"); };
+  auto server = startcallbackserver(std::move(config));
+  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=1")), success);
+  EXPECT_EQ(roundtrip(server->port(), request("/other")), notfound);
+}
+
+TEST(authserver, each_connection_gets_one_reply_to_its_first_request) {
+  pagerecorder page;
+  auto server = startonanyport(page);
+  unsigned short port = server->port();
+  {
+    // Two open connections are answered independently, the later one first.
+    client first(port), second(port);
+    second.send(request("/api/user/completeauth?n=2"));
+    EXPECT_EQ(second.readall(), success);
+    first.send(request("/api/user/completeauth?n=1"));
+    EXPECT_EQ(first.readall(), success);
+  }
+  {
+    // A second request in the same packet is never looked at.
+    client both(port);
+    both.send(request("/favicon.ico") + request("/api/user/completeauth?n=3"));
+    EXPECT_EQ(both.readall(), notfound);
+  }
+  {
+    // Nor is one sent after the reply: the connection is closed.
+    client again(port);
+    again.send(request("/api/user/completeauth?n=4"));
+    std::string reply = again.readall();
+    again.send(request("/api/user/completeauth?n=5"));
+    reply += again.readall();
+    EXPECT_EQ(reply, success);
+  }
+  auto messages = page.received();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].getstring(0), "/api/user/completeauth?n=2");
+  EXPECT_EQ(messages[1].getstring(0), "/api/user/completeauth?n=1");
+  EXPECT_EQ(messages[2].getstring(0), "/api/user/completeauth?n=4");
+}
+
+TEST(authserver, silent_client_is_answered_404_after_idle_timeout_without_blocking_others) {
+  pagerecorder page;
+  auto server = startonanyport(page, 400ms);
+  auto began = clock_type::now();
+  client silent(server->port());
+  ASSERT_TRUE(silent.connected);
+  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=meanwhile")), success);
+  EXPECT_EQ(silent.readall(), notfound);
+  auto waited = clock_type::now() - began;
+  EXPECT_GE(waited, 350ms);
+  EXPECT_LT(waited, 4s);
+  EXPECT_EQ(page.received().size(), 1u);
+}
+
+TEST(authserver, port_in_use_leaves_program_running_without_listener) {
+  boost::asio::io_context io;
+  boost::asio::ip::tcp::acceptor other(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
+  unsigned short taken = other.local_endpoint().port();
+
+  pagerecorder page;
+  callbackserverconfig config;
+  config.port = taken;
+  config.notify = page.notifier();
+  testing::internal::CaptureStderr();
+  auto server = startcallbackserver(std::move(config));
+  std::string log = testing::internal::GetCapturedStderr();
+  ASSERT_NE(server, nullptr);
+  EXPECT_FALSE(server->listening());
+  EXPECT_EQ(server->port(), 0);
+  EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)), std::string::npos)
+      << log;
+  stopcallbackserver(std::move(server));
+
+  // The other program keeps its port.
+  client c(taken);
+  EXPECT_TRUE(c.connected);
+  boost::asio::ip::tcp::socket accepted(io);
+  other.accept(accepted);
+  EXPECT_TRUE(accepted.is_open());
+}
+
+TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
+  pagerecorder page;
+  auto server = startonanyport(page);
+
+  rlimit original{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);
+  rlimit lowered = original;
+  lowered.rlim_cur = std::min<rlim_t>(original.rlim_cur, 512);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+
+  testing::internal::CaptureStderr();
+  int socketfd = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(socketfd, 0);
+  std::vector<int> fillers;
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) fillers.push_back(fd);
+  ASSERT_EQ(errno, EMFILE);
+
+  // The kernel completes the connection; the listener cannot take it yet.
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(server->port());
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(socketfd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  std::this_thread::sleep_for(300ms);
+
+  for (int fd : fillers) ::close(fd);
+  setrlimit(RLIMIT_NOFILE, &original);
+  std::string text = request("/api/user/completeauth?code=late");
+  ASSERT_EQ(::send(socketfd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+  timeval limit{5, 0};
+  ::setsockopt(socketfd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  std::string reply;
+  char chunk[1024];
+  for (ssize_t n; (n = ::recv(socketfd, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<std::size_t>(n));
+  ::close(socketfd);
+  std::string log = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(reply, success);
+  EXPECT_NE(log.find("callback server: accept failed"), std::string::npos) << log;
+  EXPECT_EQ(page.received().size(), 1u);
+}
+
+TEST(authserver, stop_is_prompt_and_drops_open_connections) {
+  pagerecorder page;
+  auto server = startonanyport(page, 60s);
+  client waiting(server->port());
+  ASSERT_TRUE(waiting.connected);
+  std::this_thread::sleep_for(100ms);  // let the listener accept it
+
+  auto began = clock_type::now();
+  stopcallbackserver(std::move(server));
+  EXPECT_LT(clock_type::now() - began, 1s);
+  // Abandoned, not answered.
+  EXPECT_EQ(waiting.readall(), "");
+  EXPECT_TRUE(page.received().empty());
+}
