@@ -1,0 +1,321 @@
+// The page's native powers. Injected at document creation into every frame,
+// after the web channel library and a line that sets __orvaBridgeConfig (the
+// service's origin). Frames of that origin get the win* functions; their
+// calls become messages [name, arg0, ...] to the native side, and the native
+// side's messages become calls of the page's callbacks. The top frame owns the
+// one web channel and all page state; same-origin child frames reach it
+// through a hidden property of the top window.
+//
+// Under Node (tests) the file only exports its core and touches no DOM.
+(function () {
+  'use strict';
+
+  // Page scripts run after this one and may replace globals; keep our own.
+  var apply = Reflect.apply;
+  var defineproperty = Object.defineProperty;
+  var isarray = Array.isArray;
+  var parsejson = JSON.parse;
+
+  // Installed in this order.
+  var names = [
+    'winPos', 'winOnPos', 'winNotification', 'winLoadQXP', 'winMakeQXPCall', 'winInsertMenu',
+    'winRemoveMenuGroup', 'winAlwaysOnTop', 'winOnActivate', 'winRunUpdate', 'winClearCookies', 'winCopy',
+    'winOnEvent', 'winShow', 'winHide', 'winToggle', 'winAuth', 'winIs64bit',
+  ];
+
+  // The top window's property through which child frames reach its bridge.
+  var hubname = '__orvaBridge';
+
+  // Argument getters: a value of another kind reads as the default.
+  function int(v) {
+    return typeof v === 'number' ? v | 0 : 0;
+  }
+  function bool(v) {
+    return v === true;
+  }
+  function str(v) {
+    return typeof v === 'string' ? v : '';
+  }
+
+  // Calls a page callback with no `this`. What it returns or throws must not
+  // reach the bridge: one faulty callback may not stop later messages.
+  function call(fn, args) {
+    if (typeof fn !== 'function') return;
+    try {
+      apply(fn, undefined, args);
+    } catch (e) {
+      // discarded
+    }
+  }
+
+  // The bridge of one top document. `win` is the top window (for makeCall
+  // and hangup). Messages sent before connect() are queued in order.
+  function createbridge(win) {
+    var menus = new Map();    // group -> Map(label -> callback); never shrinks
+    var pending = new Map();  // request id -> callback
+    var onactivate;
+    var onpos;
+    var onauth;
+    var nextrequestid = 0;
+    var native = null;
+    var queue = [];
+
+    function send(wire) {
+      if (native) native.post(wire);
+      else queue.push(wire);
+    }
+
+    function request(callback) {
+      var id = String(nextrequestid);
+      nextrequestid += 1;
+      pending.set(id, callback);
+      return id;
+    }
+
+    function insertmenu(args) {
+      if (args.length < 3) return false;
+      var group = str(args[0]);
+      var label = str(args[1]);
+      var wire = ['winInsertMenu', group, label, bool(args[2])];
+      var items = menus.get(group);
+      if (!items) {
+        items = new Map();
+        menus.set(group, items);
+      }
+      if (!items.has(label)) {
+        // A new item needs its function; without it the tray stays unchanged.
+        if (args.length < 4 || typeof args[3] !== 'function') return false;
+        items.set(label, args[3]);
+      } else if (args.length >= 4) {
+        items.set(label, args[3]);
+      }
+      send(wire);
+      return true;
+    }
+
+    // One page function call; undefined for names that are not handled.
+    function execute(name, args) {
+      var n = args.length;
+      switch (name) {
+        case 'winPos':
+          if (n !== 4) return false;
+          send(['winPos', int(args[0]), int(args[1]), int(args[2]), int(args[3])]);
+          return true;
+        case 'winOnPos':
+          if (n !== 1) return false;
+          onpos = args[0];
+          return true;
+        case 'winAlwaysOnTop':
+          send(['winAlwaysOnTop', bool(args[0])]);
+          return true;
+        case 'winOnActivate':
+          if (n !== 1) return false;
+          onactivate = args[0];
+          return true;
+        case 'winInsertMenu':
+          return insertmenu(args);
+        case 'winRemoveMenuGroup':
+          // The stored items stay, so a later 3-argument insert reuses them.
+          send(['winRemoveMenuGroup', str(args[0])]);
+          return true;
+        case 'winNotification':
+          if (n !== 2) return false;
+          send(['winNotification', str(args[0]), str(args[1])]);
+          return true;
+        case 'winLoadQXP':
+          if (n !== 2) return false;
+          send(['loadQXP', str(args[0]), request(args[1])]);
+          return true;
+        case 'winMakeQXPCall': {
+          if (n !== 4) return false;
+          var id = request(args[3]);
+          send(['makeQXPCall', int(args[0]), str(args[1]), str(args[2]), id]);
+          return true;
+        }
+        case 'winRunUpdate':
+          send(['winRunUpdate', str(args[0])]);
+          return true;
+        case 'winClearCookies':
+          send(['winClearCookies']);
+          return true;
+        case 'winCopy': {
+          // The page cannot write the system clipboard; the native side does.
+          var text = str(args[0]);
+          var nul = text.indexOf('\0');
+          send(['winCopy', nul < 0 ? text : text.slice(0, nul)]);
+          return true;
+        }
+        case 'winOnEvent':
+          send(['winOnEvent', str(args[0])]);
+          return true;
+        case 'winShow':
+          send(['winShow', bool(args[0])]);
+          return true;
+        case 'winToggle':
+          send(['winToggle']);
+          return true;
+        case 'winAuth':
+          if (n !== 2) return false;
+          onauth = args[1];
+          send(['winAuth', str(args[0])]);
+          return true;
+        case 'winIs64bit':
+          return true;
+        default:
+          return undefined;
+      }
+    }
+
+    function callglobal(name, args) {
+      var fn;
+      try {
+        fn = win[name];
+      } catch (e) {
+        return;
+      }
+      call(fn, args);
+    }
+
+    // One message from the native side. Anything unknown is ignored. Stored
+    // callbacks are taken out before they run, so one that registers again
+    // (a new sign-in from the sign-in callback) keeps its new registration.
+    function receive(wire) {
+      if (typeof wire === 'string') {
+        try {
+          wire = parsejson(wire);
+        } catch (e) {
+          return;
+        }
+      }
+      if (!isarray(wire)) return;
+      var cb;
+      switch (wire[0]) {
+        case 'dial':
+          // The number is passed as a value, never pasted into script text.
+          callglobal('makeCall', [str(wire[1])]);
+          break;
+        case 'hangup':
+          callglobal('hangup', []);
+          break;
+        case 'onMenu': {
+          var items = menus.get(str(wire[1]));
+          var label = str(wire[2]);
+          if (items && items.has(label)) call(items.get(label), []);
+          break;
+        }
+        case 'onActivate':
+          call(onactivate, [str(wire[1])]);
+          break;
+        case 'onPosChange':
+          call(onpos, [int(wire[1]), int(wire[2]), int(wire[3]), int(wire[4])]);
+          break;
+        case 'qxpLoaded':
+        case 'qxpCallCompleted': {
+          var id = str(wire[1]);
+          if (!pending.has(id)) return;
+          cb = pending.get(id);
+          pending.delete(id);
+          call(cb, [wire[0] === 'qxpLoaded' ? int(wire[2]) : str(wire[2])]);
+          break;
+        }
+        case 'onCompleteAuth':
+          cb = onauth;
+          onauth = undefined;
+          call(cb, [str(wire[1])]);
+          break;
+        default:
+          break;
+      }
+    }
+
+    // The native object is ready: flush the queue in order, then go direct.
+    function connect(obj) {
+      obj.message.connect(receive);
+      var waiting = queue;
+      queue = [];
+      for (var i = 0; i < waiting.length; i++) obj.post(waiting[i]);
+      native = obj;
+    }
+
+    return { execute: execute, receive: receive, connect: connect };
+  }
+
+  function install(win, execute) {
+    names.forEach(function (name) {
+      var fn = function () {
+        return execute(name, arguments);
+      };
+      defineproperty(fn, 'name', { value: name });
+      win[name] = fn;
+    });
+  }
+
+  // Top frame: open the one web channel and offer the bridge to child frames.
+  // Without a transport (not inside the desktop program) nothing is offered.
+  function starttop(win, channelctor) {
+    var qt = win.qt;
+    var transport = qt && qt.webChannelTransport;
+    if (typeof channelctor !== 'function' || !transport) return null;
+    var bridge = createbridge(win);
+    new channelctor(transport, function (channel) {
+      var obj = channel && channel.objects && channel.objects.orvabridge;
+      if (obj && obj.message && typeof obj.post === 'function') bridge.connect(obj);
+    });
+    defineproperty(win, hubname, { value: Object.freeze({ execute: bridge.execute }) });
+    return bridge;
+  }
+
+  // Child frame: use the top frame's bridge when the top is of our origin
+  // (reading a cross-origin top throws) and has one.
+  function findtop(win, origin) {
+    try {
+      var top = win.top;
+      if (top.location.origin !== origin) return null;
+      var hub = top[hubname];
+      return hub && typeof hub.execute === 'function' ? hub : null;
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // Frames of another origin get nothing, and lose the channel transport if
+  // the engine gave them one, so they cannot talk to the native side directly.
+  function withhold(win) {
+    try {
+      var qt = win.qt;
+      if (qt && typeof qt === 'object') delete qt.webChannelTransport;
+    } catch (e) {
+      // not deletable: the native side's own origin check still holds
+    }
+  }
+
+  function start(win, config, channelctor) {
+    var origin = config && typeof config.origin === 'string' ? config.origin : '';
+    var own;
+    try {
+      own = win.location.origin;
+    } catch (e) {
+      return;
+    }
+    if (!origin || own !== origin) {
+      withhold(win);
+      return;
+    }
+    var hub = win.top === win ? starttop(win, channelctor) : findtop(win, origin);
+    if (hub) install(win, hub.execute);
+  }
+
+  if (typeof module === 'object' && module && typeof module.exports === 'object') {
+    module.exports = { createbridge: createbridge, start: start, names: names.slice() };
+  } else if (typeof window === 'object' && window) {
+    try {
+      start(
+        window,
+        typeof __orvaBridgeConfig === 'object' ? __orvaBridgeConfig : null,
+        typeof QWebChannel === 'function' ? QWebChannel : null
+      );
+    } catch (e) {
+      // never disturb the page
+    }
+  }
+})();
