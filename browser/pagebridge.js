@@ -306,7 +306,7 @@
   }
 
   if (typeof module === 'object' && module && typeof module.exports === 'object') {
-    module.exports = { createbridge: createbridge, start: start, names: names.slice() };
+    module.exports = { createbridge: createbridge, start: start };
   } else if (typeof window === 'object' && window) {
     try {
       start(
