@@ -175,7 +175,9 @@ test('a child frame that cannot reach a bridged top of its origin gets nothing',
   const foreignchild = fakewindow('http://evil.example', { top: servicetop });
   start(foreignchild, config, fakechannel(fakenative()));
 
-  for (const win of [unreachable, underforeign, underunbridged, foreignchild]) assert.deepEqual(winkeys(win), []);
+  for (const win of [unreachable, underforeign, underunbridged, foreignchild]) {
+    assert.deepEqual(winkeys(win), []);
+  }
   assert.equal(foreignchild.qt.webChannelTransport, undefined);
 });
 

@@ -65,7 +65,7 @@ test('functions with a fixed argument count refuse other counts and send nothing
   }
 });
 
-test('arguments are read as the engine reads them: numbers as 32-bit ints, true only for true, strings only', () => {
+test('arguments are read as numbers cut to 32-bit ints, true only for true, strings only', () => {
   const { native, call } = connectedbridge();
   call('winPos', '5', 1.9, -2.7, 2 ** 32 + 3);
   call('winShow', 1);
@@ -85,8 +85,8 @@ test('arguments are read as the engine reads them: numbers as 32-bit ints, true 
 
 test('functions without a count check read missing arguments as defaults', () => {
   const { native, call } = connectedbridge();
-  for (const name of ['winAlwaysOnTop', 'winRemoveMenuGroup', 'winRunUpdate', 'winCopy', 'winOnEvent', 'winShow'])
-    assert.equal(call(name), true, name);
+  const unchecked = ['winAlwaysOnTop', 'winRemoveMenuGroup', 'winRunUpdate', 'winCopy', 'winOnEvent', 'winShow'];
+  for (const name of unchecked) assert.equal(call(name), true, name);
   assert.equal(call('winClearCookies', 'ignored'), true);
   assert.equal(call('winToggle', 1, 2), true);
   assert.deepEqual(native.sent, [
@@ -148,7 +148,7 @@ test('request ids count from 0 across loads and calls; each answer reaches its o
   assert.deepEqual(made.calls, [{ self: undefined, args: ['ok'] }]);
 });
 
-test('a load answer reaches the callback as a number and a call answer as text, whatever the wire holds', () => {
+test('load answers carry a number, call answers text, whatever the wire holds', () => {
   const { native, call } = connectedbridge();
   const load = recorder();
   const made = recorder();
@@ -160,7 +160,7 @@ test('a load answer reaches the callback as a number and a call answer as text, 
   assert.deepEqual(made.calls[0].args, ['']);
 });
 
-test('menu items: a new label needs a function, stored functions survive group removal and are reused', () => {
+test('menu items: a new label needs a function; stored functions survive group removal', () => {
   const { native, call } = connectedbridge();
   const first = recorder();
   const second = recorder();
