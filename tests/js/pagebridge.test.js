@@ -85,7 +85,9 @@ test('arguments are read as numbers cut to 32-bit ints, true only for true, stri
 
 test('functions without a count check read missing arguments as defaults', () => {
   const { native, call } = connectedbridge();
-  const unchecked = ['winAlwaysOnTop', 'winRemoveMenuGroup', 'winRunUpdate', 'winCopy', 'winOnEvent', 'winShow'];
+  const unchecked = [
+    'winAlwaysOnTop', 'winRemoveMenuGroup', 'winRunUpdate', 'winCopy', 'winOnEvent', 'winShow',
+  ];
   for (const name of unchecked) assert.equal(call(name), true, name);
   assert.equal(call('winClearCookies', 'ignored'), true);
   assert.equal(call('winToggle', 1, 2), true);
