@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QObject>
 #include <functional>
 #include <string>
 
+class QNetworkAccessManager;
 class QNetworkReply;
 
 // datadir + "/qxDownloads": installers and plugin files are downloaded here.
@@ -11,7 +13,9 @@ std::string downloaddir();
 
 // Downloads one URL into one file of downloaddir(), streaming the body to the
 // file as it arrives. Used for installers and for plugin files. Runs on the
-// UI thread; the object deletes itself after its completion has run.
+// UI thread (it needs a running Qt event loop); the object deletes itself
+// after its completion has run. Each request has its own network manager, so
+// requests share no state and need nothing global.
 class updaterequest : public QObject {
   Q_OBJECT
  public:
@@ -24,15 +28,33 @@ class updaterequest : public QObject {
   // an existing file. False when the directory or the file cannot be made.
   bool openfile(const std::string &name);
   // Starts a GET of `url`. `done` runs once when the request has finished,
-  // whatever the outcome.
+  // whatever the outcome. Call at most once per object.
   void start(const std::string &url, completion done);
 
   // HTTP status of the response; 0 when there was none.
   int status() const;
-  // The URL the finished request reports.
+  // The URL given to start(), unchanged (also after redirects).
   const std::string &url() const;
   // Full path of the output file; empty while no file is open.
   const std::string &path() const;
   // Set when the status was not 200, a write failed, or the transfer broke off.
   bool failed() const;
+  // Set when a response other than 200 carried a body: the request was
+  // cancelled at its first chunk (an error page, not the file asked for).
+  bool cancelled() const;
+
+ private:
+  void onreadyread();
+  void writeavailable();
+  void onfinished();
+
+  QNetworkAccessManager *manager;
+  QNetworkReply *reply = nullptr;
+  QFile file;
+  std::string urltext;
+  std::string filepath;
+  int httpstatus = 0;
+  bool hasfailed = false;
+  bool wascancelled = false;
+  completion done;
 };

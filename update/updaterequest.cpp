@@ -1,0 +1,97 @@
+#include "update/updaterequest.h"
+
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+#include "app/appglobals.h"
+
+namespace {
+// The reply holds at most this much unread body; the rest waits in the socket
+// until the chunk before it has been written to the file.
+constexpr qint64 readbuffersize = 256 * 1024;
+// A transfer that moves no data for this long is given up (a stalled download
+// would otherwise hold the installer download forever).
+constexpr int stalltimeoutms = 120 * 1000;
+}  // namespace
+
+std::string downloaddir() {
+  const appglobals *g = appglobals::current();
+  return g ? g->datadir + "/qxDownloads" : std::string();
+}
+
+updaterequest::updaterequest(QObject *parent) : QObject(parent), manager(new QNetworkAccessManager(this)) {}
+
+updaterequest::~updaterequest() {
+  // The reply dies with the manager; it must not call back into a half-destroyed object.
+  if (reply) reply->disconnect(this);
+}
+
+bool updaterequest::openfile(const std::string &name) {
+  if (file.isOpen()) file.close();
+  filepath.clear();
+  const std::string dir = downloaddir();
+  if (dir.empty() || !QDir().mkpath(QString::fromStdString(dir))) return false;
+  const std::string full = dir + "/" + name;
+  file.setFileName(QString::fromStdString(full));
+  // Unbuffered: every chunk goes to the file at once, so a full disk shows
+  // up as a failed write of that chunk rather than later at close.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return false;
+  filepath = full;
+  return true;
+}
+
+void updaterequest::start(const std::string &url, completion whendone) {
+  urltext = url;
+  done = std::move(whendone);
+  QNetworkRequest request(QUrl(QString::fromStdString(url)));
+  request.setTransferTimeout(stalltimeoutms);
+  reply = manager->get(request);
+  reply->setReadBufferSize(readbuffersize);
+  connect(reply, &QNetworkReply::readyRead, this, &updaterequest::onreadyread);
+  connect(reply, &QNetworkReply::finished, this, &updaterequest::onfinished);
+}
+
+int updaterequest::status() const { return httpstatus; }
+const std::string &updaterequest::url() const { return urltext; }
+const std::string &updaterequest::path() const { return filepath; }
+bool updaterequest::failed() const { return hasfailed; }
+bool updaterequest::cancelled() const { return wascancelled; }
+
+void updaterequest::onreadyread() {
+  httpstatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (httpstatus != 200) {
+    // An error page is not the file asked for: stop at its first chunk.
+    wascancelled = hasfailed = true;
+    reply->abort();
+    return;
+  }
+  writeavailable();
+}
+
+void updaterequest::writeavailable() {
+  // Read even when nothing is stored, so the body never piles up in memory.
+  const QByteArray chunk = reply->readAll();
+  if (hasfailed || !file.isOpen() || chunk.isEmpty()) return;
+  if (file.write(chunk) != chunk.size()) {
+    hasfailed = true;
+    reply->abort();
+  }
+}
+
+void updaterequest::onfinished() {
+  httpstatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (httpstatus == 200 && !hasfailed) writeavailable();
+  // A transfer that broke off after a good status (connection cut, body
+  // shorter than announced, stalled) leaves a truncated file.
+  if (httpstatus != 200 || reply->error() != QNetworkReply::NoError) hasfailed = true;
+  if (file.isOpen()) file.close();
+  reply->disconnect(this);
+  reply->deleteLater();
+  reply = nullptr;
+  completion whendone = std::move(done);
+  if (whendone) whendone(*this);
+  deleteLater();
+}
