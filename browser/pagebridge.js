@@ -48,9 +48,10 @@
     }
   }
 
-  // The bridge of one top document. `win` is the top window (for makeCall
-  // and hangup). Messages sent before connect() are queued in order.
-  function createbridge(win) {
+  // The bridge of one top document. `pageglobal(name)` finds the page's
+  // makeCall and hangup (by default, properties of `win`, the top window).
+  // Messages sent before connect() are queued in order.
+  function createbridge(win, pageglobal) {
     var menus = new Map();    // group -> Map(label -> callback); never shrinks
     var pending = new Map();  // request id -> callback
     var onactivate;
@@ -169,7 +170,7 @@
     function callglobal(name, args) {
       var fn;
       try {
-        fn = win[name];
+        fn = pageglobal ? pageglobal(name) : win[name];
       } catch (e) {
         return;
       }
@@ -252,11 +253,11 @@
 
   // Top frame: open the one web channel and offer the bridge to child frames.
   // Without a transport (not inside the desktop program) nothing is offered.
-  function starttop(win, channelctor) {
+  function starttop(win, channelctor, pageglobal) {
     var qt = win.qt;
     var transport = qt && qt.webChannelTransport;
     if (typeof channelctor !== 'function' || !transport) return null;
-    var bridge = createbridge(win);
+    var bridge = createbridge(win, pageglobal);
     new channelctor(transport, function (channel) {
       var obj = channel && channel.objects && channel.objects.orvabridge;
       if (obj && obj.message && typeof obj.post === 'function') bridge.connect(obj);
@@ -289,7 +290,7 @@
     }
   }
 
-  function start(win, config, channelctor) {
+  function start(win, config, channelctor, pageglobal) {
     var origin = config && typeof config.origin === 'string' ? config.origin : '';
     var own;
     try {
@@ -301,8 +302,17 @@
       withhold(win);
       return;
     }
-    var hub = win.top === win ? starttop(win, channelctor) : findtop(win, origin);
+    var hub = win.top === win ? starttop(win, channelctor, pageglobal) : findtop(win, origin);
     if (hub) install(win, hub.execute);
+  }
+
+  // The page's global functions as its own scripts see them: function
+  // declarations and window properties, and also top-level let and const,
+  // which are not window properties. Resolved when a message arrives.
+  function pageglobal(name) {
+    if (name === 'makeCall') return typeof makeCall === 'function' ? makeCall : undefined;
+    if (name === 'hangup') return typeof hangup === 'function' ? hangup : undefined;
+    return undefined;
   }
 
   if (typeof module === 'object' && module && typeof module.exports === 'object') {
@@ -312,7 +322,8 @@
       start(
         window,
         typeof __orvaBridgeConfig === 'object' ? __orvaBridgeConfig : null,
-        typeof QWebChannel === 'function' ? QWebChannel : null
+        typeof QWebChannel === 'function' ? QWebChannel : null,
+        pageglobal
       );
     } catch (e) {
       // never disturb the page

@@ -205,8 +205,9 @@ test('the injected script installs the functions as globals and dial reaches the
   );
 
   vm.runInContext(
+    // makeCall as a top-level binding that is not a window property.
     'var dialed = []; var hung = 0;' +
-      'function makeCall(n) { dialed.push(n); } function hangup() { hung += 1; }' +
+      'let makeCall = (n) => dialed.push(n); function hangup() { hung += 1; }' +
       'var answer = winLoadQXP("http://x/p.qxp", function (n) { dialed.push("plugin " + n); });',
     ctx,
   );
