@@ -47,6 +47,8 @@ inline constexpr std::string_view winonevent = "winOnEvent";           // JSON t
 inline constexpr std::string_view winshow = "winShow";                 // bool
 inline constexpr std::string_view wintoggle = "winToggle";
 inline constexpr std::string_view winauth = "winAuth";                 // sign-in URL
+// The page cannot write the system clipboard itself; the native side does.
+inline constexpr std::string_view wincopy = "winCopy";                 // text up to its first NUL
 // native -> page
 inline constexpr std::string_view dial = "dial";                       // number
 inline constexpr std::string_view hangup = "hangup";

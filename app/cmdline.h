@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The program's own switches; everything else is passed on to Qt and the
+// browser engine.
+struct cmdline {
+  std::optional<std::string> serviceorigin;  // --service-origin=URL
+  std::optional<std::string> command;        // --command=N: post N to the running copy
+  std::vector<std::string> rest;             // argv[0] and the other arguments, in order
+};
+
+cmdline parsecmdline(const std::vector<std::string> &argv);
+
+// The service origin as the program uses it: no trailing slashes.
+std::string normaliseorigin(std::string origin);
+
+// Arguments for QApplication: the given ones, then (after --webEngineArgs,
+// added when absent) the engine switches and the engine's verbose log file.
+std::vector<std::string> engineargs(const std::vector<std::string> &rest, const std::string &exedir);

@@ -1,0 +1,150 @@
+// The program's entry: start-up in a fixed order, the event loop, and the
+// shutdown sequence.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+#include "app/appglobals.h"
+#include "app/cmdline.h"
+#include "app/commandsocket.h"
+#include "app/mainwindow.h"
+#include "app/qtdesktop.h"
+#include "app/qttrayhost.h"
+#include "app/schemeblocker.h"
+#include "browser/browserapp.h"
+#include "browser/browserclient.h"
+#include "browser/browserwindow.h"
+#include "browser/dispatcher.h"
+#include "common/buildconfig.h"
+#include "common/debuglog.h"
+#include "common/paths.h"
+
+namespace {
+
+std::string executablepath() {
+  char buf[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The browser profile: cache and storage in the data directory, or in memory
+// when that directory cannot be made.
+QWebEngineProfile *makeprofile(const std::string &datadir) {
+  QWebEngineProfile *profile = nullptr;
+  if (!datadir.empty() && QDir().mkpath(QString::fromStdString(datadir))) {
+    profile = new QWebEngineProfile(QStringLiteral("orvalink"));
+    profile->setPersistentStoragePath(QString::fromStdString(datadir + "/Storage"));
+    profile->setCachePath(QString::fromStdString(datadir + "/Cache"));
+  } else {
+    debugout("data directory cannot be created (" + datadir + "): browser data is kept in memory only");
+    profile = new QWebEngineProfile;
+  }
+  profile->setHttpUserAgent(QStringLiteral("vaVederorIduroru/") + QString::fromLatin1(buildconfig::version));
+  return profile;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const cmdline options = parsecmdline(std::vector<std::string>(argv, argv + argc));
+  if (options.command) {
+    QCoreApplication client(argc, argv);
+    return commandsocket::post(*options.command);
+  }
+  // The engine's sandbox is not used (as root under Xvfb it could not start).
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+  // 1. The application state.
+  auto globals = std::make_unique<appglobals>();
+  globals->instance = executablepath();
+  if (options.serviceorigin) globals->serviceorigin = *options.serviceorigin;
+  const std::string exedir = exedirof(globals->instance);
+
+  // 2-3. The engine's settings travel as command-line switches.
+  std::vector<std::string> args = engineargs(options.rest, exedir);
+  std::vector<char *> qargv;
+  for (std::string &a : args) qargv.push_back(a.data());
+  qargv.push_back(nullptr);
+  int qargc = static_cast<int>(args.size());
+  QApplication app(qargc, qargv.data());
+  app.setQuitOnLastWindowClosed(false);
+  app.setApplicationName(QStringLiteral("orvalink-desktop"));
+  app.setWindowIcon(QIcon(QStringLiteral(":/app/orvalink.png")));
+
+  // 5-6. Settings: the data directory.
+  globals->datadir = datadirectory(0);
+  debugout("data directory: " + globals->datadir);
+
+  // 7-8. The main window at the bottom-right corner of the primary screen.
+  qtdesktop desktop;
+  mainwindow window(desktop);
+  window.setWindowTitle(globals->title);
+  const QRect screen = app.primaryScreen() ? app.primaryScreen()->geometry() : QRect(0, 0, 800, 650);
+  window.setGeometry(screen.width() - 800, screen.height() - 650, 800, 650);
+  globals->mainwindow = &window;
+
+  // 9. The tray icon.
+  qttrayhost trayhost(
+      globals->tray, [&window](unsigned int id) { window.oncommand(id); }, [&window] { window.togglewindow(); });
+  globals->tray.create(&trayhost, QStringLiteral("orvalink Desktop"), globals->icon, false);
+
+  // 10. The browser engine; the main browser is created once the loop runs.
+  schemeblocker blocker;
+  QWebEngineProfile *profile = makeprofile(globals->datadir);
+  desktop.profile = profile;
+  dispatcher commands(desktop);
+  QPointer<browserwindow> mainbrowser;
+  QTimer::singleShot(0, &app, [&] {
+    auto client = std::make_shared<browserclient>();
+    client->quitmessageloop = [] { QCoreApplication::quit(); };
+    globals->app->client = client;
+    mainbrowser = new browserwindow(profile, *client, commands);
+    window.setbrowserview(mainbrowser->view());
+    mainbrowser->loadurl(globals->serviceorigin + "/a/desktop/");
+  });
+
+  // Commands posted by other programs.
+  commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); });
+  commandlistener.listen();
+
+  // 13. Show the window in front.
+  window.showNormal();
+  window.raise();
+  window.activateWindow();
+
+  // 14. The event loop runs until the main browser has closed or an update
+  // has been scheduled.
+  app.exec();
+
+  // Shutdown, strictly in this order.
+  if (!globals->updatecommand.empty()) {
+    debugout("shutdown: update balloon");
+    globals->tray.balloon(
+        QStringLiteral("orvalink Desktop for Windows is updating, please wait whilst we restart."),
+        QStringLiteral("Update"), niif_user, 10);
+  }
+  debugout("shutdown: stopping plugins");
+  debugout("shutdown: stopping the sign-in listener");
+  debugout("shutdown: pause");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  if (!globals->updatecommand.empty()) debugout("shutdown: starting the update command");
+  debugout("shutdown: browser engine");
+  delete mainbrowser.data();
+  globals->app->client.reset();
+  delete profile;
+  debugout("shutdown: tray icon removed");
+  globals->tray.remove();
+  debugout("shutdown: scripts closed");
+  debugout("shutdown: application state released");
+  globals->mainwindow = nullptr;
+  globals.reset();
+  return 0;
+}

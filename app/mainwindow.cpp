@@ -1,0 +1,132 @@
+#include "app/mainwindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QWindow>
+
+#include "app/appglobals.h"
+#include "app/windowevents.h"
+#include "browser/browserapp.h"
+#include "browser/browserclient.h"
+#include "browser/browserhandle.h"
+#include "browser/dispatcher.h"
+#include "browser/sendtopage.h"
+#include "platform/clipboard.h"
+
+mainwindow::mainwindow(desktopservices &desktop) : QWidget(nullptr, Qt::Tool), desktop(desktop) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void mainwindow::setbrowserview(QWidget *view) {
+  browserview = view;
+  view->setParent(this);
+  view->setGeometry(rect());
+  view->show();
+}
+
+bool mainwindow::browserready() const {
+  const appglobals *g = appglobals::current();
+  return g && g->browsercreated && !g->browserclosing;
+}
+
+std::uint64_t mainwindow::nativeid() const { return static_cast<std::uint64_t>(winId()); }
+
+bool mainwindow::isvisible() const { return isVisible(); }
+
+void mainwindow::showrestore() {
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+}
+
+void mainwindow::hide() { QWidget::hide(); }
+
+void mainwindow::settopmost(bool on) {
+  // Changing the window flags re-creates the native window; keep the geometry.
+  const QRect where = geometry();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  setGeometry(where);
+  show();
+}
+
+void mainwindow::placewindow(int x, int y, int width, int height) {
+  // Qt cannot give a window a negative size; the smallest it allows stands in.
+  setGeometry(x, y, std::max(width, 0), std::max(height, 0));
+}
+
+void mainwindow::closeEvent(QCloseEvent *event) {
+  if (const appglobals *g = appglobals::current(); g && g->browserclosing) {
+    event->accept();
+    return;
+  }
+  togglewindow();
+  event->ignore();
+}
+
+void mainwindow::changeEvent(QEvent *event) {
+  if (event->type() == QEvent::ActivationChange) {
+    appglobals *g = appglobals::current();
+    if (!g) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (activationshouldsend(isActiveWindow(), now - g->lastactivity, browserready()))
+      sendtopage(pagemessage(std::string(msg::onactivate), {activationtext(getclipboardtext())}));
+    g->lastactivity = now;
+  } else if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    sendposition();
+  }
+  QWidget::changeEvent(event);
+}
+
+void mainwindow::moveEvent(QMoveEvent *event) {
+  sendposition();
+  QWidget::moveEvent(event);
+}
+
+void mainwindow::resizeEvent(QResizeEvent *event) {
+  if (!isMinimized()) fitbrowser();
+  sendposition();
+  QWidget::resizeEvent(event);
+}
+
+void mainwindow::fitbrowser() {
+  if (browserready() && browserview) browserview->setGeometry(rect());
+}
+
+void mainwindow::sendposition() {
+  if (!browserready()) return;
+  const QRect r = geometry();
+  sendtopage(pagemessage(std::string(msg::onposchange),
+                         {r.left(), r.left() + r.width(), r.top(), r.top() + r.height()}));
+}
+
+void mainwindow::oncommand(unsigned int wparam) {
+  appglobals *g = appglobals::current();
+  if (!g) return;
+  const commandkind kind = classifycommand(wparam, browserready());
+  if (kind == commandkind::hide) {
+    hide();
+    return;
+  }
+  if (kind == commandkind::unhandled) return;
+  g->lastactivity = std::chrono::steady_clock::now();
+  switch (kind) {
+    case commandkind::pageitem: {
+      const trayicon::menuitem item = g->tray.finditem(static_cast<int>(wparam & 0xFFFF));
+      if (item.id != -1)
+        sendtopage(pagemessage(std::string(msg::onmenu), {item.group.toStdString(), item.label.toStdString()}));
+      break;
+    }
+    case commandkind::clipboardcall:
+      sendtopage(pagemessage(std::string(msg::onmenu), {std::string("Clipboard"), "Call " + getclipboardtext()}));
+      break;
+    case commandkind::about:
+      desktop.openurl(g->serviceorigin + "/docs/desktop");
+      break;
+    case commandkind::exit:
+      if (g->app && g->app->client && g->app->client->mainbrowser) g->app->client->mainbrowser->closebrowser();
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+#include "app/windowcontrol.h"
+
+class desktopservices;
+
+// The program's main window: holds the browser view, hides instead of closing,
+// and reports activation, moves and tray menu commands to the page.
+class mainwindow : public QWidget, public windowcontrol {
+  Q_OBJECT
+ public:
+  explicit mainwindow(desktopservices &desktop);
+
+  // The browser view that fills the client area.
+  void setbrowserview(QWidget *view);
+  // A window command: from the tray menu or posted by another program.
+  void oncommand(unsigned int wparam);
+
+  std::uint64_t nativeid() const override;
+  bool isvisible() const override;
+  void showrestore() override;
+  void hide() override;
+  void settopmost(bool on) override;
+  void placewindow(int x, int y, int width, int height) override;
+
+ protected:
+  void closeEvent(QCloseEvent *event) override;
+  void changeEvent(QEvent *event) override;
+  void moveEvent(QMoveEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+
+ private:
+  bool browserready() const;
+  void sendposition();
+  void fitbrowser();
+
+  desktopservices &desktop;
+  QWidget *browserview = nullptr;
+};

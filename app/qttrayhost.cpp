@@ -1,0 +1,73 @@
+#include "app/qttrayhost.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include "common/debuglog.h"
+
+qttrayhost::qttrayhost(trayicon &model, std::function<void(unsigned int)> oncommand,
+                       std::function<void()> onleftclick)
+    : model(model), oncommand(std::move(oncommand)), onleftclick(std::move(onleftclick)) {
+  icon = new QSystemTrayIcon(this);
+  menu = new QMenu;
+  icon->setContextMenu(menu);
+  connect(menu, &QMenu::aboutToShow, this, &qttrayhost::buildmenu);
+  connect(icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger && this->onleftclick) this->onleftclick();
+  });
+}
+
+qttrayhost::~qttrayhost() { delete menu; }
+
+bool qttrayhost::add(const QString &tooltip, const QString &iconpath) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) debugout("tray: no system tray on this desktop yet");
+  icon->setIcon(QIcon(iconpath));
+  icon->setToolTip(tooltip);
+  icon->show();
+  return icon->isVisible();
+}
+
+bool qttrayhost::remove() {
+  icon->hide();
+  return true;
+}
+
+bool qttrayhost::showballoon(const QString &text, const QString &title, int flags, int timeoutms) {
+  // Balloons are also written to the debug output: on desktops without a
+  // notification service they would otherwise leave no trace.
+  debugout("balloon: " + title.toStdString() + " | " + text.toStdString());
+  if (flags == niif_user)
+    icon->showMessage(title, text, icon->icon(), timeoutms);
+  else
+    icon->showMessage(title, text, flags == niif_info ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
+                      timeoutms);
+  return icon->isVisible();
+}
+
+void qttrayhost::refreshmenu() {
+  if (menu->isVisible()) buildmenu();
+}
+
+void qttrayhost::buildmenu() {
+  menu->clear();
+  for (const trayentry &e : model.buildmenu()) {
+    if (e.separator) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction *a = menu->addAction(e.label);
+    a->setCheckable(e.checked);
+    a->setChecked(e.checked);
+    // Entries past the last page id are shown but cannot be chosen.
+    if (e.id <= cmd_pagelast) {
+      const unsigned int id = static_cast<unsigned int>(e.id);
+      connect(a, &QAction::triggered, this, [this, id] { oncommand(id); });
+    }
+  }
+  QAction *about = menu->addAction(QStringLiteral("&About ..."));
+  connect(about, &QAction::triggered, this, [this] { oncommand(cmd_about); });
+  menu->setDefaultAction(about);
+  QAction *exit = menu->addAction(QStringLiteral("&Exit"));
+  connect(exit, &QAction::triggered, this, [this] { oncommand(cmd_exit); });
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+#include "app/trayicon.h"
+
+class QMenu;
+class QSystemTrayIcon;
+
+// The tray icon on this desktop: QSystemTrayIcon with a popup menu rebuilt
+// from the tray icon's menu model each time it opens.
+class qttrayhost : public QObject, public trayhost {
+  Q_OBJECT
+ public:
+  // `model` builds the page entries; `oncommand` receives chosen ids;
+  // `onleftclick` runs on a left click on the icon.
+  qttrayhost(trayicon &model, std::function<void(unsigned int)> oncommand, std::function<void()> onleftclick);
+  ~qttrayhost() override;
+
+  bool add(const QString &tooltip, const QString &iconpath) override;
+  bool remove() override;
+  bool showballoon(const QString &text, const QString &title, int flags, int timeoutms) override;
+  void refreshmenu() override;
+
+ private:
+  void buildmenu();
+
+  trayicon &model;
+  std::function<void(unsigned int)> oncommand;
+  std::function<void()> onleftclick;
+  QSystemTrayIcon *icon = nullptr;
+  QMenu *menu = nullptr;
+};

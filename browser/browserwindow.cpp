@@ -1,0 +1,138 @@
+#include "browser/browserwindow.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebChannel>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+#include "app/appglobals.h"
+#include "browser/browserclient.h"
+#include "browser/dispatcher.h"
+#include "browser/pagechannel.h"
+#include "common/debuglog.h"
+
+bool isserviceorigin(const QUrl &url) {
+  const appglobals *g = appglobals::current();
+  if (!g) return false;
+  const QUrl service(QString::fromStdString(g->serviceorigin));
+  return url.scheme() == service.scheme() && url.host() == service.host() &&
+         url.port(url.scheme() == QLatin1String("https") ? 443 : 80) ==
+             service.port(service.scheme() == QLatin1String("https") ? 443 : 80);
+}
+
+namespace {
+QString readresource(const QString &path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(f.readAll());
+}
+
+// The bridge script: Qt's channel client, the configuration, then our script.
+QWebEngineScript pagebridgescript() {
+  const appglobals *g = appglobals::current();
+  QJsonObject config;
+  config.insert(QStringLiteral("origin"), QString::fromStdString(g ? g->serviceorigin : std::string()));
+  const QString source = readresource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
+                         QStringLiteral("\nvar __orvaBridgeConfig = ") +
+                         QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact)) +
+                         QStringLiteral(";\n") + readresource(QStringLiteral(":/browser/pagebridge.js"));
+  QWebEngineScript script;
+  script.setName(QStringLiteral("orvapagebridge"));
+  script.setSourceCode(source);
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  return script;
+}
+}  // namespace
+
+browserpage::browserpage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
+
+bool browserpage::acceptNavigationRequest(const QUrl &url, NavigationType, bool) {
+  return !browserclient::onbeforebrowse(url.toString(QUrl::FullyEncoded).toStdString());
+}
+
+browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, dispatcher &commands)
+    : client(client), commands(commands) {
+  webview = new QWebEngineView;
+  webpage = new browserpage(profile, webview);
+  webview->setPage(webpage);
+
+  bridge = new pagechannel([this](const pagemessage &m) { onpost(m); }, this);
+  channel = new QWebChannel(this);
+  channel->registerObject(QStringLiteral("orvabridge"), bridge);
+  webpage->setWebChannel(channel);
+  webpage->scripts().insert(pagebridgescript());
+
+  connect(webpage, &QWebEnginePage::loadStarted, this, [this] {
+    loadstarted = true;
+    ids.newdocument();
+  });
+  // Anything the page opens in a new window or tab replaces the page instead,
+  // one turn of the event loop later.
+  connect(webpage, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+    const std::string url = request.requestedUrl().toString(QUrl::FullyEncoded).toStdString();
+    if (!isvalid()) return;
+    QTimer::singleShot(0, this, [this, url] {
+      if (isvalid()) loadurl(url);
+    });
+  });
+  connect(webpage, &QWebEnginePage::featurePermissionRequested, this, &browserwindow::onpermission);
+  connect(webpage, &QWebEnginePage::windowCloseRequested, this, [this] {
+    if (closing) return;
+    closing = true;
+    this->client.doclose(this);
+    if (webview) webview->deleteLater();
+    QTimer::singleShot(0, this, [this] {
+      this->client.onbeforeclose(this);
+      emit closed();
+      deleteLater();
+    });
+  });
+  client.onaftercreated(this);
+}
+
+browserwindow::~browserwindow() {
+  if (client.mainbrowser == this) client.mainbrowser = nullptr;
+  if (webview) delete webview.data();
+}
+
+bool browserwindow::isvalid() const { return !closing && webview; }
+
+bool browserwindow::hasmainframe() const { return loadstarted && webview; }
+
+void browserwindow::sendtomainframe(const pagemessage &m) {
+  if (auto out = ids.outbound(m)) emit bridge->message(out->tojson());
+}
+
+void browserwindow::loadurl(const std::string &url) {
+  if (webpage) webpage->load(QUrl(QString::fromStdString(url)));
+}
+
+void browserwindow::closebrowser() {
+  if (webpage && !closing) webpage->triggerAction(QWebEnginePage::RequestClose);
+}
+
+void browserwindow::onpost(const pagemessage &m) {
+  // Only the service's own pages may use the native powers.
+  if (!webpage || !isserviceorigin(webpage->url())) {
+    debugout("page bridge: message from another origin dropped: " + m.name);
+    return;
+  }
+  commands.onprocessmessage(ids.inbound(m));
+}
+
+void browserwindow::onpermission(const QUrl &origin, QWebEnginePage::Feature feature) {
+  const bool media = feature == QWebEnginePage::MediaAudioCapture || feature == QWebEnginePage::MediaVideoCapture ||
+                     feature == QWebEnginePage::MediaAudioVideoCapture;
+  // Media is granted exactly as asked, without a prompt, to the service only.
+  const bool grant = media && isserviceorigin(origin);
+  webpage->setFeaturePermission(origin, feature,
+                                grant ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
+}

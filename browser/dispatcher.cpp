@@ -1,0 +1,85 @@
+#include "browser/dispatcher.h"
+
+#include <QString>
+
+#include "app/appglobals.h"
+#include "app/windowcontrol.h"
+#include "browser/sendtopage.h"
+
+bool winposallowed(int left, int top, int screenwidth, int screenheight) {
+  return top <= screenheight && left <= screenwidth;
+}
+
+namespace {
+QString qs(const std::string &s) { return QString::fromStdString(s); }
+}  // namespace
+
+bool dispatcher::onprocessmessage(const pagemessage &m) {
+  appglobals *g = appglobals::current();
+  if (!g) return false;
+  windowcontrol *window = g->mainwindow;
+  const std::string &name = m.name;
+
+  if (name == msg::loadqxp) {
+    return true;
+  }
+  if (name == msg::makeqxpcall) {
+    // No plugin has the number: answer at once with an empty result.
+    sendtopage(pagemessage(std::string(msg::qxpcallcompleted), {m.getstring(3), std::string()}));
+    return true;
+  }
+  if (name == msg::winpos) {
+    const int left = m.getint(0), right = m.getint(1), top = m.getint(2), bottom = m.getint(3);
+    if (window && winposallowed(left, top, desktop.screenwidth(), desktop.screenheight()))
+      window->placewindow(left, top, right - left, bottom - top);
+    return true;
+  }
+  if (name == msg::wininsertmenu) {
+    g->tray.addmenuitem(qs(m.getstring(0)), qs(m.getstring(1)), m.getbool(2));
+    return true;
+  }
+  if (name == msg::winremovemenugroup) {
+    g->tray.removemenugroup(qs(m.getstring(0)));
+    return true;
+  }
+  if (name == msg::winalwaysontop) {
+    if (window) window->settopmost(m.getbool(0));
+    return true;
+  }
+  if (name == msg::winshow) {
+    if (window) {
+      if (m.getbool(0))
+        window->showrestore();
+      else
+        window->hide();
+    }
+    return true;
+  }
+  if (name == msg::wintoggle) {
+    if (window) window->togglewindow();
+    return true;
+  }
+  if (name == msg::winnotification) {
+    g->tray.balloon(qs(m.getstring(1)), qs(m.getstring(0)), niif_user, 10);
+    return true;
+  }
+  if (name == msg::winrunupdate) {
+    return true;
+  }
+  if (name == msg::winclearcookies) {
+    desktop.clearcookies();
+    return true;
+  }
+  if (name == msg::winonevent) {
+    return true;
+  }
+  if (name == msg::winauth) {
+    desktop.openurl(m.getstring(0));
+    return true;
+  }
+  if (name == msg::wincopy) {
+    desktop.setclipboardtext(m.getstring(0));
+    return true;
+  }
+  return false;
+}

@@ -1,0 +1,3 @@
+#include "browser/pagechannel.h"
+
+void pagechannel::post(const QJsonArray &wire) { onmessage(pagemessage::fromjson(wire)); }

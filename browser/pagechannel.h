@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QObject>
+#include <functional>
+
+#include "browser/catalogue.h"
+
+// The native end of the page bridge, published to the page's script over
+// QWebChannel as "orvabridge". The page posts messages with post(); messages
+// for the page go out through the message() signal. Both use the wire form
+// [name, arg0, arg1, ...].
+class pagechannel : public QObject {
+  Q_OBJECT
+ public:
+  using receiver = std::function<void(const pagemessage &)>;
+  explicit pagechannel(receiver onmessage, QObject *parent = nullptr)
+      : QObject(parent), onmessage(std::move(onmessage)) {}
+
+  Q_INVOKABLE void post(const QJsonArray &wire);
+
+ signals:
+  void message(const QJsonArray &wire);
+
+ private:
+  receiver onmessage;
+};
