@@ -32,7 +32,8 @@ pid_t startupdatecommand(const std::string &command) {
     return -1;
   }
   const std::string &program = words->front();
-  if (!makeexecutable(program)) debugout("update: cannot make " + program + " executable: " + std::strerror(errno));
+  if (!makeexecutable(program))
+    debugout("update: cannot make " + program + " executable: " + std::strerror(errno));
 
   std::vector<char *> argv;
   for (const std::string &w : *words) argv.push_back(const_cast<char *>(w.c_str()));

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 
 // Starts a pending update's command line (appglobals::updatecommand) at the
 // end of shutdown: splits it as a shell would (splitcommandline), makes the

@@ -25,8 +25,8 @@ QString notfoundtext(const QString &version) {
 
 bool updateunderway() {
   const appglobals *g = appglobals::current();
-  return !g->updatecommand.empty() ||
-         QCoreApplication::instance()->findChild<updaterequest *>(installerdownloadname, Qt::FindDirectChildrenOnly);
+  return !g->updatecommand.empty() || QCoreApplication::instance()->findChild<updaterequest *>(
+                                          installerdownloadname, Qt::FindDirectChildrenOnly);
 }
 
 void installerdone(const updaterequest &request) {
@@ -42,12 +42,14 @@ void installerdone(const updaterequest &request) {
   if (request.failed()) {
     tell(QStringLiteral("An error occured whilst trying to download update. It is important, for security "
                         "reasons, that this is downloaded and installed. Please see ") +
-         QString::fromStdString(g->serviceorigin) + QStringLiteral("/docs/desktop_install/ for more information."));
+         QString::fromStdString(g->serviceorigin) +
+         QStringLiteral("/docs/desktop_install/ for more information."));
     return;
   }
   g->updatecommand = installercommand(request.path());
   tell(QStringLiteral("Update downloaded. Restarting."));
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ inline constexpr const char *installerfile = "qx_desktop.exe";
 inline constexpr const char *installerswitches =
     " /SP- /verysilent /noicons \"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ";
 // Shown by the shutdown sequence when an update is pending.
-inline constexpr const char *updatingtext = "orvalink Desktop for Windows is updating, please wait whilst we restart.";
+inline constexpr const char *updatingtext =
+    "orvalink Desktop for Windows is updating, please wait whilst we restart.";
 
 // The installer file of `version` on the service at `origin` (no trailing
 // slash); the version text is used exactly as given.

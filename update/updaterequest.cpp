@@ -61,11 +61,12 @@ bool updaterequest::failed() const { return hasfailed; }
 bool updaterequest::cancelled() const { return wascancelled; }
 
 void updaterequest::onreadyread() {
+  if (wascancelled) return;
   httpstatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (httpstatus != 200) {
     // An error page is not the file asked for: stop at its first chunk.
     wascancelled = hasfailed = true;
-    reply->abort();
+    cancel();
     return;
   }
   writeavailable();
@@ -77,8 +78,19 @@ void updaterequest::writeavailable() {
   if (hasfailed || !file.isOpen() || chunk.isEmpty()) return;
   if (file.write(chunk) != chunk.size()) {
     hasfailed = true;
-    reply->abort();
+    cancel();
   }
+}
+
+void updaterequest::cancel() {
+  // Aborting inside the reply's own signal would re-enter its finishing
+  // code; abort from the next loop turn instead (a no-op if it has finished).
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (reply) reply->abort();
+      },
+      Qt::QueuedConnection);
 }
 
 void updaterequest::onfinished() {

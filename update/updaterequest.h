@@ -46,6 +46,7 @@ class updaterequest : public QObject {
  private:
   void onreadyread();
   void writeavailable();
+  void cancel();
   void onfinished();
 
   QNetworkAccessManager *manager;

@@ -37,8 +37,8 @@ TEST(splitcommandline, follows_shell_quoting_rules) {
 }
 
 TEST(splitcommandline, installer_command_gives_installer_its_arguments) {
-  const words expected = {"/data/orvalink Desktop for Windows/qxDownloads/qx_desktop.exe", "/SP-", "/verysilent",
-                          "/noicons", R"(/dir=expand:{pf32}\orvalink Desktop for Windows)"};
+  const words expected = {"/data/orvalink Desktop for Windows/qxDownloads/qx_desktop.exe", "/SP-",
+                          "/verysilent", "/noicons", R"(/dir=expand:{pf32}\orvalink Desktop for Windows)"};
   EXPECT_EQ(splitcommandline(installercommand(expected[0])), expected);
   // A path a shell leaves alone is not quoted: the command is path + switches.
   EXPECT_EQ(installercommand("/tmp/qxDownloads/qx_desktop.exe"),
@@ -47,8 +47,8 @@ TEST(splitcommandline, installer_command_gives_installer_its_arguments) {
 }
 
 TEST(shellquote, every_word_comes_back_unchanged) {
-  for (const std::string w : {"plain/path-1.0_x", "", "a b", "it's", "$HOME", "back\\slash", "q\"uote", "`cmd`",
-                              "new\nline", "tab\there", "*?[]", "end\\", "\\\"$`'"}) {
+  for (const std::string w : {"plain/path-1.0_x", "", "a b", "it's", "$HOME", "back\\slash", "q\"uote",
+                              "`cmd`", "new\nline", "tab\there", "*?[]", "end\\", "\\\"$`'"}) {
     const std::string line = shellquote(w) + " next";
     EXPECT_EQ(splitcommandline(line), (words{w, "next"})) << line;
   }
@@ -66,7 +66,8 @@ class relaunchtest : public ::testing::Test {
     const QString path = dir + "/qx_desktop.exe";
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(("#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record + "'\n").c_str());
+    f.write(
+        ("#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record + "'\n").c_str());
     f.close();
     f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return path.toStdString();
@@ -81,7 +82,8 @@ class relaunchtest : public ::testing::Test {
 
 TEST_F(relaunchtest, starts_installer_with_split_arguments_and_execute_bit) {
   const std::string record = tmp.path().toStdString() + "/args.txt";
-  const std::string installer = writeinstaller(tmp.path() + "/orvalink Desktop for Windows/qxDownloads", record);
+  const std::string installer =
+      writeinstaller(tmp.path() + "/orvalink Desktop for Windows/qxDownloads", record);
   const pid_t pid = startupdatecommand(installercommand(installer));
   ASSERT_GT(pid, 0);
   EXPECT_EQ(waitexit(pid), 0);

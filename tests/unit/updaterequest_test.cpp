@@ -1,3 +1,5 @@
+#include "update/updaterequest.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -7,7 +9,6 @@
 
 #include "app/appglobals.h"
 #include "tests/update/fakehttp.h"
-#include "update/updaterequest.h"
 
 namespace {
 
@@ -106,7 +107,9 @@ TEST_F(updaterequesttest, error_page_cancels_and_leaves_the_file_truncated) {
     old.write("an older download");
   }
   // A long error page: the client must stop at its first chunk.
-  server.handler = [](const std::string &) { return fakehttp::response{404, QByteArray(4 * 1024 * 1024, 'e')}; };
+  server.handler = [](const std::string &) {
+    return fakehttp::response{404, QByteArray(4 * 1024 * 1024, 'e')};
+  };
   const outcome o = fetch("/files/missing.exe");
   EXPECT_EQ(o.calls, 1);
   EXPECT_EQ(o.status, 404);
@@ -125,7 +128,9 @@ TEST_F(updaterequesttest, refusal_without_body_fails_without_cancelling) {
 }
 
 TEST_F(updaterequesttest, transfer_cut_after_good_status_counts_as_failed) {
-  server.handler = [](const std::string &) { return fakehttp::response{200, patternbody(1024 * 1024), 300 * 1024}; };
+  server.handler = [](const std::string &) {
+    return fakehttp::response{200, patternbody(1024 * 1024), 300 * 1024};
+  };
   const outcome o = fetch("/files/qx_desktop_1.2.0.exe");
   EXPECT_EQ(o.calls, 1);
   EXPECT_EQ(o.status, 200);
