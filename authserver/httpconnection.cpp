@@ -13,13 +13,11 @@ void httpconnection::start() {
   // A client that sends nothing must not hold its connection: when the
   // deadline passes first, the read ends as cancelled and gets the 404 reply.
   deadline.expires_after(idletimeout);
-  deadline.async_wait([self = shared_from_this()](const boost::system::error_code &error) {
-    self->handledeadline(error);
-  });
+  deadline.async_wait(
+      [self = shared_from_this()](const boost::system::error_code &error) { self->handledeadline(error); });
   sock.async_read_some(boost::asio::buffer(buffer),
-                       [self = shared_from_this()](const boost::system::error_code &error, std::size_t bytes) {
-                         self->handleread(error, bytes);
-                       });
+                       [self = shared_from_this()](const boost::system::error_code &error,
+                                                   std::size_t bytes) { self->handleread(error, bytes); });
 }
 
 void httpconnection::handledeadline(const boost::system::error_code &error) {

@@ -23,7 +23,8 @@ class httpserver {
 
  private:
   void waitaccept();
-  void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
+  void handleaccept(const std::shared_ptr<httpconnection> &connection,
+                    const boost::system::error_code &error);
 
   boost::asio::io_context &io;
   boost::asio::ip::tcp::acceptor acceptor;

@@ -262,7 +262,8 @@ TEST(authserver, port_in_use_leaves_program_running_without_listener) {
   ASSERT_NE(server, nullptr);
   EXPECT_FALSE(server->listening());
   EXPECT_EQ(server->port(), 0);
-  EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)), std::string::npos)
+  EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)),
+            std::string::npos)
       << log;
   stopcallbackserver(std::move(server));
 
@@ -307,7 +308,8 @@ TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
   ::setsockopt(socketfd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   std::string reply;
   char chunk[1024];
-  for (ssize_t n; (n = ::recv(socketfd, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::recv(socketfd, chunk, sizeof chunk, 0)) > 0;)
+    reply.append(chunk, static_cast<std::size_t>(n));
   ::close(socketfd);
   std::string log = testing::internal::GetCapturedStderr();
 
