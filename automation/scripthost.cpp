@@ -1,0 +1,143 @@
+#include "automation/scripthost.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cmath>
+
+#include "app/appglobals.h"
+#include "automation/automationstate.h"
+#include "automation/keytables.h"
+#include "automation/luavalues.h"
+#include "automation/qxfunctions.h"
+#include "automation/textlimits.h"
+#include "common/paths.h"
+
+namespace {
+// Whether a path names the running executable (the same file, whatever the
+// spelling of the path).
+bool namesthisprogram(const char *path) {
+  struct stat given {};
+  struct stat self {};
+  return stat(path, &given) == 0 && stat("/proc/self/exe", &self) == 0 && given.st_dev == self.st_dev &&
+         given.st_ino == self.st_ino;
+}
+
+// package.loadlib that also opens the executable itself. The dynamic loader
+// refuses to load a program file a second time, so the program's own
+// exported symbols are looked up in the already running image; any other
+// library goes to Lua's own loadlib (the upvalue).
+int loadlib(lua_State *L) {
+  const char *path = luaL_checkstring(L, 1);
+  const char *init = luaL_checkstring(L, 2);
+  if (!namesthisprogram(path)) {
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+  }
+  if (init[0] == '*' && init[1] == '\0') {
+    lua_pushboolean(L, 1);
+    return 1;
+  }
+  void *self = dlopen(nullptr, RTLD_NOW);
+  void *symbol = self ? dlsym(self, init) : nullptr;
+  if (self) dlclose(self);
+  if (!symbol) {
+    lua_pushnil(L);
+    lua_pushfstring(L, "%s: undefined symbol: %s", path, init);
+    lua_pushliteral(L, "init");
+    return 3;
+  }
+  lua_pushcfunction(L, reinterpret_cast<lua_CFunction>(symbol));
+  return 1;
+}
+
+void replaceloadlib(lua_State *L) {
+  lua_getglobal(L, "package");
+  lua_getfield(L, -1, "loadlib");
+  lua_pushcclosure(L, loadlib, 1);
+  lua_setfield(L, -2, "loadlib");
+  lua_pop(L, 1);
+}
+
+void addconstants(lua_State *L, std::span<const namedconstant> table) {
+  for (const namedconstant &c : table) {
+    lua_pushnumber(L, static_cast<lua_Number>(c.value));
+    lua_setfield(L, -2, std::string(c.name).c_str());
+  }
+}
+
+void settingsnotice(lua_State *L) {
+  const std::string text = cututf8(errortext(L, -1), 255);
+  lua_pop(L, 1);
+  if (appglobals *g = appglobals::current())
+    g->tray.balloon(QString::fromStdString(text), QStringLiteral("Error in settings"), niif_none, 10);
+}
+
+// qxmode as a number truncated toward zero; anything that is no number is 0.
+long long readqxmode(lua_State *L) {
+  lua_getglobal(L, "qxmode");
+  int isnum = 0;
+  const lua_Number n = lua_tonumberx(L, -1, &isnum);
+  lua_pop(L, 1);
+  if (!isnum || std::isnan(n)) return 0;
+  if (std::fabs(n) >= 9.2e18) return n < 0 ? -1 : 1;
+  return static_cast<long long>(n);
+}
+}  // namespace
+
+lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop) {
+  lua_State *L = luaL_newstate();
+  luaL_openlibs(L);
+  replaceloadlib(L);
+  automationstate &state = installautomationstate(L, std::move(desktop));
+  if (state.platform->hotkeys) state.platform->hotkeys->setlistener([L](int id) { onhotkey(L, id); });
+  lua_newtable(L);
+  addwindowfunctions(L);
+  addtextfunctions(L);
+  addinputfunctions(L);
+  addconstants(L, virtualkeys());
+  addconstants(L, otherconstants());
+  lua_setglobal(L, "qx");
+  return L;
+}
+
+lua_State *initscripting(const std::string &settingsdir, const std::string &settingsname,
+                         std::unique_ptr<desktopplatform> desktop) {
+  lua_State *L = newscriptstate(std::move(desktop));
+  lua_getglobal(L, "package");
+  const std::string path = settingsdir + "?.lua";
+  lua_pushlstring(L, path.data(), path.size());
+  lua_setfield(L, -2, "path");
+  lua_pop(L, 1);
+
+  const std::string file = settingsdir + settingsname;
+  if (luaL_loadfilex(L, file.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) settingsnotice(L);
+
+  appglobals *g = appglobals::current();
+  if (!g) return L;
+  g->datadir = datadirectory(readqxmode(L));
+  if (const std::string icon = readglobalstring(L, "icon"); !icon.empty()) g->icon = QString::fromStdString(icon);
+  if (const std::string title = readglobalstring(L, "title"); !title.empty())
+    g->title = QString::fromStdString(cututf16(title, 99));
+  g->lua = L;
+  return L;
+}
+
+void loadautomation() {
+  appglobals *g = appglobals::current();
+  lua_State *L = g ? g->lua : nullptr;
+  if (!L) return;
+  const int top = lua_gettop(L);
+  if (luaL_loadstring(L, "require('automation')") != LUA_OK || lua_pcall(L, 0, LUA_MULTRET, 0) != LUA_OK)
+    settingsnotice(L);
+  lua_settop(L, top);
+}
+
+std::string readglobalstring(lua_State *L, const char *name) {
+  lua_getglobal(L, name);
+  std::string value = totext(L, -1).value_or("");
+  lua_pop(L, 1);
+  return value;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+
+// System-wide hotkeys: a key with modifiers that reaches the program
+// whichever window has the focus.
+class hotkeyservice {
+ public:
+  // Modifier flags of a hotkey.
+  static constexpr unsigned alt = 1, control = 2, shift = 4, win = 8;
+
+  virtual ~hotkeyservice() = default;
+  // Called on the UI thread with the identifier of a pressed hotkey.
+  virtual void setlistener(std::function<void(int)> listener) = 0;
+  // Asks for a hotkey; false when the system refuses it (another program
+  // holds it, or the key does not exist on this keyboard).
+  virtual bool grab(int identifier, int virtualkey, unsigned modifiers) = 0;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/clipboardtext.h"
+#include "platform/linux/x11connection.h"
+
+// The CLIPBOARD selection's text. Writing hands the bytes to the Qt
+// clipboard, which serves them to other applications from the event loop.
+// Reading asks the owner directly on a connection of our own, so that a
+// script polling the clipboard sees each new owner at once, even while the
+// UI thread waits inside the script.
+class x11clipboard : public clipboardtext {
+ public:
+  x11clipboard();
+  ~x11clipboard() override;
+  std::string read() override;
+  void write(const std::string &bytes) override;
+
+ private:
+  std::optional<std::string> convert(Atom target);
+  bool waitfor(int type, XEvent &e, int timeoutms);
+
+  x11connection x_;
+  Window requestor_ = None;
+};

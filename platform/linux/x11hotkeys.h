@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSocketNotifier>
+#include <memory>
+#include <vector>
+
+#include "platform/hotkeyservice.h"
+#include "platform/linux/x11connection.h"
+#include "platform/linux/x11keys.h"
+
+// Hotkeys as passive key grabs on the root window, on a connection of their
+// own whose key events are read on the UI thread when its socket has data.
+class x11hotkeys : public hotkeyservice {
+ public:
+  x11hotkeys();
+  void setlistener(std::function<void(int)> listener) override;
+  bool grab(int identifier, int virtualkey, unsigned modifiers) override;
+
+ private:
+  struct grabbed {
+    int identifier;
+    unsigned keycode;
+    unsigned mods;
+  };
+  void watch();
+  void readevents();
+  modifiermasks masks() const;
+
+  x11connection x_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+  std::function<void(int)> listener_;
+  std::vector<grabbed> grabs_;
+};

@@ -1,0 +1,38 @@
+#include "platform/linux/x11input.h"
+
+#include <X11/extensions/XTest.h>
+
+#include "common/debuglog.h"
+#include "platform/linux/x11keys.h"
+
+x11input::x11input(const x11connection &x) : x_(x) {
+  int event = 0, error = 0, major = 0, minor = 0;
+  xtest_ = XTestQueryExtension(x_.display(), &event, &error, &major, &minor);
+  if (!xtest_) debugout("the X server has no XTest extension: scripts cannot send input");
+}
+
+void x11input::key(int virtualkey, bool down) {
+  const unsigned long keysym = keysymforvirtualkey(virtualkey);
+  if (!xtest_ || !keysym) return;
+  const KeyCode code = XKeysymToKeycode(x_.display(), keysym);
+  if (!code) return;
+  XTestFakeKeyEvent(x_.display(), code, down ? True : False, CurrentTime);
+  XSync(x_.display(), False);
+}
+
+void x11input::movepointer(screenpoint p) {
+  if (!xtest_) return;
+  XTestFakeMotionEvent(x_.display(), DefaultScreen(x_.display()), p.x, p.y, CurrentTime);
+  XSync(x_.display(), False);
+}
+
+void x11input::button(int number, bool down) {
+  if (!xtest_) return;
+  XTestFakeButtonEvent(x_.display(), static_cast<unsigned>(number), down ? True : False, CurrentTime);
+  XSync(x_.display(), False);
+}
+
+std::optional<screenpoint> x11input::screensize() {
+  Display *d = x_.display();
+  return screenpoint{DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+}
