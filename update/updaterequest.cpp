@@ -32,6 +32,8 @@ updaterequest::~updaterequest() {
 bool updaterequest::openfile(const std::string &name) {
   if (file.isOpen()) file.close();
   filepath.clear();
+  // One plain file name: nothing may be written outside the download directory.
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
   const std::string dir = downloaddir();
   if (dir.empty() || !QDir().mkpath(QString::fromStdString(dir))) return false;
   const std::string full = dir + "/" + name;
@@ -44,6 +46,7 @@ bool updaterequest::openfile(const std::string &name) {
 }
 
 void updaterequest::start(const std::string &url, completion whendone) {
+  if (reply) return;
   urltext = url;
   done = std::move(whendone);
   QNetworkRequest request(QUrl(QString::fromStdString(url)));

@@ -25,10 +25,11 @@ class updaterequest : public QObject {
   ~updaterequest() override;
 
   // Creates downloaddir() and opens downloaddir()/name for writing, truncating
-  // an existing file. False when the directory or the file cannot be made.
+  // an existing file. False when the directory or the file cannot be made,
+  // or when `name` is not a plain file name (empty, "..", holds a '/').
   bool openfile(const std::string &name);
   // Starts a GET of `url`. `done` runs once when the request has finished,
-  // whatever the outcome. Call at most once per object.
+  // whatever the outcome. A second call while one runs is ignored.
   void start(const std::string &url, completion done);
 
   // HTTP status of the response; 0 when there was none.

@@ -138,6 +138,17 @@ TEST_F(updaterequesttest, transfer_cut_after_good_status_counts_as_failed) {
   EXPECT_FALSE(o.cancelled);
 }
 
+TEST_F(updaterequesttest, failed_write_counts_as_failed) {
+  // A file that takes no data: every write fails as on a full disk.
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(globals.datadir + "/qxDownloads")));
+  ASSERT_TRUE(QFile::link("/dev/full", QString::fromStdString(globals.datadir + "/qxDownloads/full")));
+  server.handler = [](const std::string &) { return fakehttp::response{200, patternbody(1024 * 1024)}; };
+  const outcome o = fetch("/f", "full");
+  EXPECT_EQ(o.status, 200);
+  EXPECT_TRUE(o.failed);
+  EXPECT_FALSE(o.cancelled);
+}
+
 TEST_F(updaterequesttest, no_server_reports_no_status_once) {
   QTcpServer closed;  // a port nobody listens on once this is closed
   closed.listen(QHostAddress::LocalHost, 0);
@@ -183,6 +194,7 @@ TEST_F(updaterequesttest, openfile_refuses_what_cannot_be_created) {
   globals.datadir = tmp.path().toStdString() + "/ok";
   ASSERT_TRUE(QDir().mkpath(tmp.path() + "/ok/qxDownloads/taken"));
   EXPECT_FALSE(r.openfile("taken"));
+  for (const char *bad : {"", ".", "..", "../escape", "sub/file"}) EXPECT_FALSE(r.openfile(bad)) << bad;
   EXPECT_TRUE(r.openfile("free"));
   EXPECT_EQ(r.path(), globals.datadir + "/qxDownloads/free");
 }
