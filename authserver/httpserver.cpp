@@ -35,8 +35,8 @@ void httpserver::handleaccept(const std::shared_ptr<httpconnection> &connection,
   if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
   if (!error) {
     acceptfailing = false;
-    connection->start();
     waitaccept();
+    connection->start();
     return;
   }
   // A failed accept (descriptor table full, memory short, a peer that gave
