@@ -1,0 +1,136 @@
+// threads
+#include "plugins/pluginhost.h"
+
+#include <gtest/gtest.h>
+
+#include "common/sha1hex.h"
+#include "plugintest.h"
+
+namespace {
+
+// Records download requests; the test completes them.
+struct fakedownloads {
+  struct request {
+    std::string name, url;
+    downloadcompletion done;
+  };
+  std::vector<request> requests;
+  downloader make() {
+    return [this](const std::string &name, const std::string &url, downloadcompletion done) {
+      requests.push_back({name, url, std::move(done)});
+    };
+  }
+};
+
+// Owns the registry's objects for the test: stops and joins them at the end.
+struct registry {
+  std::map<std::string, qxp *> plugins;
+  ~registry() {
+    for (auto &[name, plugin] : plugins) delete plugin;
+  }
+};
+
+qxpenv envfor(pagerecorder &page, const scratchdir &dir) {
+  qxpenv env;
+  env.send = [&page](pagemessage m) { page(std::move(m)); };
+  env.relaypath = MODRELAY;
+  env.socketdir = dir.dir;
+  return env;
+}
+
+std::vector<std::pair<std::string, int>> loadsof(const std::vector<pagemessage> &messages) {
+  std::vector<std::pair<std::string, int>> loads;
+  for (const pagemessage &m : messages)
+    if (m.name == "qxpLoaded") loads.emplace_back(m.getstring(0), m.getint(1));
+  return loads;
+}
+
+using loads = std::vector<std::pair<std::string, int>>;
+using answers = std::vector<std::pair<std::string, std::string>>;
+
+}  // namespace
+
+TEST(pluginhost, a_call_to_an_unknown_number_is_answered_empty_at_once) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+  host.makeqxpcall(1, "echo", "x", "7");
+  EXPECT_EQ(answersof(page.received()), (answers{{"7", ""}}));
+
+  host.loadqxp("http://h/a.qxp", "1");
+  host.makeqxpcall(-1, "echo", "x", "8");
+  host.makeqxpcall(2, "echo", "x", "9");
+  EXPECT_EQ(answersof(page.received()), (answers{{"7", ""}, {"8", ""}, {"9", ""}}));
+}
+
+TEST(pluginhost, one_object_and_one_download_per_url) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+
+  host.loadqxp("http://h/a.qxp", "1");
+  ASSERT_EQ(downloads.requests.size(), 1u);
+  EXPECT_EQ(downloads.requests[0].name, sha1hex("http://h/a.qxp"));
+  EXPECT_EQ(downloads.requests[0].url, "http://h/a.qxp");
+  ASSERT_EQ(reg.plugins.count(sha1hex("http://h/a.qxp")), 1u);
+  EXPECT_TRUE(page.received().empty());
+
+  // Known URL: answered at once with the same number, before the download ends.
+  host.loadqxp("http://h/a.qxp", "2");
+  host.loadqxp("http://h/b.qxp", "3");
+  EXPECT_EQ(downloads.requests.size(), 2u);
+  EXPECT_EQ(loadsof(page.received()), (loads{{"2", 1}}));
+  EXPECT_EQ(reg.plugins.at(sha1hex("http://h/b.qxp"))->id, 2u);
+  EXPECT_EQ(reg.plugins.at(sha1hex("http://h/b.qxp"))->loadtag, "3");
+}
+
+TEST(pluginhost, only_a_complete_plugin_download_starts_the_worker) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+  const std::string lib = dir.copyplugin(TESTPLUGIN64, sha1hex("http://h/a.qxp"));
+
+  host.loadqxp("http://h/a.qxp", "1");
+  host.loadqxp("http://h/B.QXP", "2");
+  host.loadqxp("http://h/c.qxp", "3");
+  // Calls made before the download ends wait for the worker.
+  host.makeqxpcall(1, "echo", "early", "4");
+
+  downloads.requests[0].done({404, "http://h/a.qxp", lib, true});
+  downloads.requests[1].done({200, "http://h/B.QXP", lib, false});
+  downloads.requests[2].done({200, "http://h/c.qxp", lib, true});  // broken off
+  EXPECT_TRUE(page.received().empty());
+  for (const auto &[name, plugin] : reg.plugins) EXPECT_FALSE(plugin->started());
+
+  downloads.requests[0].done({200, "http://h/a.qxp", lib, false});
+  const auto messages = page.waitfor(2);
+  EXPECT_EQ(loadsof(messages), (loads{{"1", 1}}));
+  EXPECT_EQ(answersof(messages), (answers{{"4", "early"}}));
+
+  host.makeqxpcall(1, "echo", "later", "5");
+  EXPECT_EQ(answersof(page.waitfor(3)), (answers{{"4", "early"}, {"5", "later"}}));
+
+  finiplugins(reg.plugins);
+  reg.plugins.at(sha1hex("http://h/a.qxp"))->join();
+  EXPECT_EQ(pluginlog(lib).back(), "fini|");
+}
+
+TEST(pluginhost, a_download_ending_after_the_host_has_gone_starts_nothing) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  {
+    pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+    host.loadqxp("http://h/a.qxp", "1");
+  }
+  downloads.requests[0].done({200, "http://h/a.qxp", dir.copyplugin(TESTPLUGIN64, "a"), false});
+  EXPECT_TRUE(page.received().empty());
+  EXPECT_FALSE(reg.plugins.begin()->second->started());
+}

@@ -1,0 +1,203 @@
+// threads
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "plugins/qxp.h"
+#include "plugintest.h"
+
+using answers = std::vector<std::pair<std::string, std::string>>;
+using lines = std::vector<std::string>;
+
+namespace {
+
+qxpenv envfor(pagerecorder &page, const scratchdir &dir, std::string relay = MODRELAY) {
+  qxpenv env;
+  env.send = [&page](pagemessage m) { page(std::move(m)); };
+  env.relaypath = std::move(relay);
+  env.socketdir = dir.dir;
+  return env;
+}
+
+// Queues one call and waits for its answer (the page's next message).
+std::pair<std::string, std::string> callandwait(qxp &plugin, pagerecorder &page, const std::string &tag,
+                                                const std::string &fn, const std::string &data) {
+  const std::size_t before = page.received().size();
+  plugin.call(tag, fn, data);
+  const auto got = answersof(page.waitfor(before + 1));
+  if (got.size() != before + 1) return {"no answer to " + tag, ""};
+  return got.back();
+}
+
+// Waits until the plugin has logged `line`.
+bool waitforlog(const std::string &library, const std::string &line) {
+  for (int i = 0; i < 1000; ++i) {
+    for (const std::string &l : pluginlog(library))
+      if (l == line) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+std::string script(const scratchdir &dir, const std::string &name, const std::string &body) {
+  const std::string path = dir.path(name);
+  std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+// Socket directories left in the scratch directory.
+int leftoversockets(const scratchdir &dir) {
+  int n = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(dir.dir))
+    if (entry.path().filename().string().rfind("orva.plugins.v1.", 0) == 0) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(qxpinprocess, ini_first_then_waiting_calls_newest_first) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN64, "p64");
+  qxp plugin(1);
+  plugin.call("1", "echo", "a");
+  plugin.call("2", "echo", "b");
+  plugin.call("3", "echo", "c");
+  plugin.start(lib, envfor(page, dir));
+  EXPECT_EQ(answersof(page.waitfor(3)), (answers{{"3", "c"}, {"2", "b"}, {"1", "a"}}));
+
+  EXPECT_EQ(callandwait(plugin, page, "4", "null", "x"), std::make_pair(std::string("4"), std::string()));
+  EXPECT_EQ(callandwait(plugin, page, "5", "other", "x y"),
+            std::make_pair(std::string("5"), std::string("other:x y")));
+  plugin.fini();
+  plugin.join();
+  EXPECT_EQ(pluginlog(lib), (lines{"ini|", "echo|c", "echo|b", "echo|a", "null|x", "other|x y", "fini|"}));
+}
+
+TEST(qxpinprocess, stop_is_taken_before_calls_still_waiting) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN64, "p64");
+  qxp plugin(1);
+  plugin.call("1", "slow", "300");
+  plugin.start(lib, envfor(page, dir));
+  ASSERT_TRUE(waitforlog(lib, "slow|300"));
+  plugin.call("2", "echo", "never");
+  plugin.call("3", "echo", "never");
+  plugin.fini();
+  plugin.join();
+  EXPECT_EQ(pluginlog(lib), (lines{"ini|", "slow|300", "fini|"}));
+  EXPECT_EQ(answersof(page.received()), (answers{{"1", "slept"}}));
+}
+
+TEST(qxpbridged, calls_travel_through_modrelay_as_name_bar_argument) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  qxp plugin(1);
+  plugin.start(lib, envfor(page, dir));
+
+  using answer = std::pair<std::string, std::string>;
+  EXPECT_EQ(callandwait(plugin, page, "1", "echo", "hello"), answer("1", "hello"));
+  // The name is cut at its first "|"; the rest joins the argument text.
+  EXPECT_EQ(callandwait(plugin, page, "2", "a|b", "c"), answer("2", "a:b|c"));
+  EXPECT_EQ(callandwait(plugin, page, "3", "", "d"), answer("3", ":d"));
+  // Texts end at their first NUL.
+  EXPECT_EQ(callandwait(plugin, page, "4", std::string("echo\0zz", 7), std::string("hi\0there", 8)),
+            answer("4", "hi"));
+  EXPECT_EQ(callandwait(plugin, page, "5", "null", ""), answer("5", ""));
+  // A call named "fini" ends the bridge; later calls are answered empty.
+  EXPECT_EQ(callandwait(plugin, page, "6", "fini", "ignored"), answer("6", "ok"));
+  EXPECT_EQ(callandwait(plugin, page, "7", "echo", "gone"), answer("7", ""));
+  plugin.fini();
+  plugin.join();
+
+  EXPECT_EQ(pluginlog(lib),
+            (lines{"ini|", "ini|", "echo|hello", "a|b|c", "|d", "echo|hi", "null|", "fini|"}));
+  EXPECT_EQ(leftoversockets(dir), 0);
+}
+
+TEST(qxpbridged, stop_sends_fini_to_the_plugin) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  qxp plugin(1);
+  plugin.start(lib, envfor(page, dir));
+  EXPECT_EQ(callandwait(plugin, page, "1", "echo", "x").second, "x");
+  plugin.fini();
+  plugin.join();
+  EXPECT_TRUE(waitforlog(lib, "fini|"));
+}
+
+TEST(qxpbridged, a_crashing_bridge_answers_empty_and_the_program_lives_on) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  qxp plugin(1);
+  plugin.start(lib, envfor(page, dir));
+  EXPECT_EQ(callandwait(plugin, page, "1", "echo", "before").second, "before");
+  EXPECT_EQ(callandwait(plugin, page, "2", "crash", ""), std::make_pair(std::string("2"), std::string()));
+  EXPECT_EQ(callandwait(plugin, page, "3", "echo", "after"), std::make_pair(std::string("3"), std::string()));
+  plugin.fini();
+  plugin.join();
+}
+
+TEST(qxpbridged, two_bridges_started_together_each_serve_their_own_plugin) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string one = dir.copyplugin(TESTPLUGIN32, "one");
+  const std::string two = dir.copyplugin(TESTPLUGIN32, "two");
+  qxp first(1), second(2);
+  first.call("1", "echo", "for one");
+  second.call("2", "echo", "for two");
+  first.start(one, envfor(page, dir));
+  second.start(two, envfor(page, dir));
+  auto got = answersof(page.waitfor(2));
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, (answers{{"1", "for one"}, {"2", "for two"}}));
+  first.fini();
+  second.fini();
+  first.join();
+  second.join();
+  EXPECT_EQ(pluginlog(one)[2], "echo|for one");
+  EXPECT_EQ(pluginlog(two)[2], "echo|for two");
+}
+
+TEST(qxpbridged, failed_starts_are_reported_on_the_debug_output_and_leave_calls_unanswered) {
+  scratchdir dir;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  std::ofstream(dir.path("notalibrary")) << "plain text";
+  struct attempt {
+    std::string library, relay, expected;
+  };
+  const attempt attempts[] = {
+      {lib, dir.path("no-such-modrelay"), "qxp::runthroughpipe failed to launch bridge"},
+      {lib, script(dir, "quick", "exit 9"), "Child exited quickly with code 9"},
+      {lib, script(dir, "late", "sleep 0.5; exit 7"),
+       "qxp::runthroughpipe bridge exited with code 7 before connecting"},
+      {lib, script(dir, "mute", "exec sleep 30"), "qxp::runthroughpipe pipe didn't connect"},
+      {dir.path("notalibrary"), MODRELAY, "Not a valid PE file; the plugin is neither loaded nor bridged"},
+  };
+  for (const attempt &a : attempts) {
+    pagerecorder page;
+    qxpenv env = envfor(page, dir, a.relay);
+    env.connectwait = std::chrono::milliseconds(1000);
+    testing::internal::CaptureStderr();
+    const auto started = std::chrono::steady_clock::now();
+    {
+      qxp plugin(1);
+      plugin.call("1", "echo", "x");
+      plugin.start(a.library, env);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      plugin.call("2", "echo", "y");
+    }  // stops and joins
+    const std::string debug = testing::internal::GetCapturedStderr();
+    EXPECT_NE(debug.find(a.expected), std::string::npos) << a.expected << "\n" << debug;
+    EXPECT_TRUE(page.received().empty()) << a.expected;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << a.expected;
+  }
+  EXPECT_EQ(leftoversockets(dir), 0);
+}
