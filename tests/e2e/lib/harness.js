@@ -1,0 +1,233 @@
+// End-to-end test harness: a loopback fake service whose start page the test
+// chooses, the real program started against it, and helpers that observe the
+// program from outside (its debug output, X11 through xdotool, xclip).
+'use strict';
+
+const http = require('node:http');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { spawn, execFileSync } = require('node:child_process');
+const { EventEmitter } = require('node:events');
+
+const root = path.resolve(__dirname, '../../..');
+const exe = process.env.ORVALINK_EXE || path.join(root, 'build', 'orvalink-desktop');
+
+function sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
+
+// Polls `probe` until it returns a truthy value or the time runs out.
+async function until(probe, what, timeoutms = 15000, stepms = 100) {
+  const end = Date.now() + timeoutms;
+  for (;;) {
+    const v = await probe();
+    if (v) return v;
+    if (Date.now() > end) throw new Error('timed out waiting for ' + what);
+    await sleep(stepms);
+  }
+}
+
+// Script every served page gets first: report(x) posts x to the service.
+const prelude = `<script>
+window.report = function (x) {
+  return fetch('/report', { method: 'POST', body: JSON.stringify(x), keepalive: true });
+};
+</script>`;
+
+class fakeservice extends EventEmitter {
+  constructor() {
+    super();
+    this.requests = [];
+    this.reports = [];
+    this.routes = new Map();
+    this.startpage = '<!doctype html><title>start</title><p>start';
+    this.server = http.createServer((req, res) => this.handle(req, res));
+  }
+
+  async start() {
+    await new Promise((r) => this.server.listen(0, '127.0.0.1', r));
+    this.origin = 'http://127.0.0.1:' + this.server.address().port;
+    return this;
+  }
+
+  stop() {
+    this.server.closeAllConnections?.();
+    return new Promise((r) => this.server.close(r));
+  }
+
+  // The HTML of the start page "/a/desktop/" (the report() prelude is added).
+  page(html) { this.startpage = html; }
+
+  // An extra route: handler(req, res, body) or a string of HTML.
+  route(pathname, handler) { this.routes.set(pathname, handler); }
+
+  handle(req, res) {
+    const chunks = [];
+    req.on('data', (c) => chunks.push(c));
+    req.on('end', () => {
+      const body = Buffer.concat(chunks);
+      const url = new URL(req.url, this.origin);
+      this.requests.push({ method: req.method, path: url.pathname, url: req.url, headers: req.headers });
+      if (url.pathname === '/report' && req.method === 'POST') {
+        let value;
+        try { value = JSON.parse(body.toString('utf8')); } catch { value = body.toString('utf8'); }
+        this.reports.push(value);
+        this.emit('report', value);
+        res.writeHead(204, { 'Access-Control-Allow-Origin': '*' });
+        res.end();
+        return;
+      }
+      const r = this.routes.get(url.pathname);
+      if (typeof r === 'function') return r(req, res, body);
+      const html = typeof r === 'string' ? r : (url.pathname === '/a/desktop/' ? this.startpage : null);
+      if (html === null) {
+        res.writeHead(404, { 'Content-Type': 'text/plain' });
+        res.end('not found');
+        return;
+      }
+      res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
+      res.end(prelude + html);
+    });
+  }
+
+  // Resolves with the first report (past or future) that `match` accepts.
+  report(match, timeoutms = 15000) {
+    const found = this.reports.find(match);
+    if (found !== undefined) return Promise.resolve(found);
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => {
+        this.off('report', on);
+        reject(new Error('no matching report; got: ' + JSON.stringify(this.reports).slice(0, 2000)));
+      }, timeoutms);
+      const on = (v) => {
+        if (!match(v)) return;
+        clearTimeout(timer);
+        this.off('report', on);
+        resolve(v);
+      };
+      this.on('report', on);
+    });
+  }
+}
+
+class app {
+  // options: origin, args (extra), env (extra), exe (path), cwd
+  constructor(options) {
+    this.options = options;
+    this.lines = [];
+    this.events = new EventEmitter();
+    this.data = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-'));
+  }
+
+  start() {
+    const o = this.options;
+    const env = { ...process.env, LOCALAPPDATA: path.join(this.data, 'local'),
+      ALLUSERSPROFILE: path.join(this.data, 'all'), ...(o.env || {}) };
+    const args = ['--service-origin=' + o.origin, ...(o.args || [])];
+    this.proc = spawn(o.exe || exe, args, { env, cwd: o.cwd || this.data, stdio: ['ignore', 'pipe', 'pipe'] });
+    this.exited = new Promise((r) => this.proc.on('exit', (code, signal) => r({ code, signal })));
+    let partial = '';
+    const take = (chunk) => {
+      partial += chunk.toString('utf8');
+      const parts = partial.split('\n');
+      partial = parts.pop();
+      for (const l of parts) {
+        this.lines.push(l);
+        this.events.emit('line', l);
+      }
+    };
+    this.proc.stdout.on('data', take);
+    this.proc.stderr.on('data', take);
+    return this;
+  }
+
+  // Resolves with the first debug line (past or future) matching `re`.
+  line(re, timeoutms = 20000) {
+    const found = this.lines.find((l) => re.test(l));
+    if (found !== undefined) return Promise.resolve(found);
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => {
+        this.events.off('line', on);
+        reject(new Error('no debug line matching ' + re + '; last lines:\n' + this.lines.slice(-30).join('\n')));
+      }, timeoutms);
+      const on = (l) => {
+        if (!re.test(l)) return;
+        clearTimeout(timer);
+        this.events.off('line', on);
+        resolve(l);
+      };
+      this.events.on('line', on);
+    });
+  }
+
+  // Posts a window command through a second copy of the program.
+  command(text) {
+    return new Promise((resolve) => {
+      const p = spawn(exe, ['--command=' + text], { stdio: ['ignore', 'pipe', 'pipe'] });
+      let err = '';
+      p.stderr.on('data', (c) => { err += c; });
+      p.on('exit', (code) => resolve({ code, err }));
+    });
+  }
+
+  // Ends the program through its tray menu's Exit; kills it if it hangs.
+  async stop(timeoutms = 15000) {
+    if (!this.proc || this.proc.exitCode !== null || this.proc.signalCode !== null) return this.exited;
+    await this.command('105');
+    const result = await Promise.race([this.exited, sleep(timeoutms).then(() => null)]);
+    if (result) return result;
+    this.proc.kill('SIGKILL');
+    return this.exited;
+  }
+
+  kill() {
+    if (this.proc && this.proc.exitCode === null) this.proc.kill('SIGKILL');
+  }
+}
+
+function xdotool(...args) {
+  return execFileSync('xdotool', args, { encoding: 'utf8', timeout: 10000 }).trim();
+}
+
+// The X11 id of the program's main window (by its title), or null.
+function mainwindowid(title = 'orvalink Desktop for Windows') {
+  try {
+    const ids = xdotool('search', '--name', '^' + title + '$').split('\n').filter(Boolean);
+    return ids.length ? ids[ids.length - 1] : null;
+  } catch {
+    return null;
+  }
+}
+
+// {x, y, width, height} of a window as X11 reports it.
+function geometry(id) {
+  const out = xdotool('getwindowgeometry', '--shell', id);
+  const v = Object.fromEntries(out.split('\n').map((l) => l.split('=')));
+  return { x: Number(v.X), y: Number(v.Y), width: Number(v.WIDTH), height: Number(v.HEIGHT) };
+}
+
+function isviewable(id) {
+  try {
+    return execFileSync('xwininfo', ['-id', id], { encoding: 'utf8' }).includes('Map State: IsViewable');
+  } catch {
+    return false;
+  }
+}
+
+function clipboard() {
+  try {
+    return execFileSync('xclip', ['-selection', 'clipboard', '-o'], { encoding: 'utf8', timeout: 5000 });
+  } catch {
+    return '';
+  }
+}
+
+function setclipboard(text) {
+  // xclip stays in the background to serve the selection.
+  const p = spawn('xclip', ['-selection', 'clipboard', '-i'], { stdio: ['pipe', 'ignore', 'ignore'], detached: true });
+  p.stdin.end(text);
+  p.unref();
+  return sleep(200);
+}
+
+module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard,
+  setclipboard, root, exe };
