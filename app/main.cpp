@@ -19,6 +19,8 @@
 #include "app/qtdesktop.h"
 #include "app/qttrayhost.h"
 #include "app/schemeblocker.h"
+#include "app/stderrlog.h"
+#include "authserver/callbackserver.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserwindow.h"
@@ -26,6 +28,8 @@
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
+#include "update/relaunch.h"
+#include "update/updatecheck.h"
 
 namespace {
 
@@ -67,6 +71,9 @@ int main(int argc, char **argv) {
   globals->instance = executablepath();
   if (options.serviceorigin) globals->serviceorigin = *options.serviceorigin;
   const std::string exedir = exedirof(globals->instance);
+  // The engine's verbose log (and everything else written to standard error)
+  // also goes to cef_debug.log beside the executable.
+  stderrlog enginelog(exedir + "/cef_debug.log");
 
   // 2-3. The engine's settings travel as command-line switches.
   std::vector<std::string> args = engineargs(options.rest, exedir);
@@ -111,6 +118,9 @@ int main(int argc, char **argv) {
     mainbrowser->loadurl(globals->serviceorigin + "/a/desktop/");
   });
 
+  // 12. The sign-in listener.
+  std::unique_ptr<callbackserver> signinlistener = startcallbackserver();
+
   // Commands posted by other programs.
   commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); });
   commandlistener.listen();
@@ -127,15 +137,17 @@ int main(int argc, char **argv) {
   // Shutdown, strictly in this order.
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: update balloon");
-    globals->tray.balloon(
-        QStringLiteral("orvalink Desktop for Windows is updating, please wait whilst we restart."),
-        QStringLiteral("Update"), niif_user, 10);
+    globals->tray.balloon(QString::fromUtf8(updatingtext), QStringLiteral("Update"), niif_user, 10);
   }
   debugout("shutdown: stopping plugins");
   debugout("shutdown: stopping the sign-in listener");
+  stopcallbackserver(std::move(signinlistener));
   debugout("shutdown: pause");
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-  if (!globals->updatecommand.empty()) debugout("shutdown: starting the update command");
+  if (!globals->updatecommand.empty()) {
+    debugout("shutdown: starting the update command");
+    startupdatecommand(globals->updatecommand);
+  }
   debugout("shutdown: browser engine");
   delete mainbrowser.data();
   globals->app->client.reset();

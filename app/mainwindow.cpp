@@ -11,7 +11,7 @@
 #include "browser/browserhandle.h"
 #include "browser/dispatcher.h"
 #include "browser/sendtopage.h"
-#include "platform/clipboard.h"
+#include "app/qtclipboard.h"
 
 mainwindow::mainwindow(desktopservices &desktop) : QWidget(nullptr, Qt::Tool), desktop(desktop) {
   setAttribute(Qt::WA_DeleteOnClose, false);

@@ -8,7 +8,7 @@
 #include <QWebEngineProfile>
 
 #include "common/debuglog.h"
-#include "platform/clipboard.h"
+#include "app/qtclipboard.h"
 
 int qtdesktop::screenwidth() const {
   const QScreen *s = QGuiApplication::primaryScreen();

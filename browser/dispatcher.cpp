@@ -5,6 +5,7 @@
 #include "app/appglobals.h"
 #include "app/windowcontrol.h"
 #include "browser/sendtopage.h"
+#include "update/updatecheck.h"
 
 bool winposallowed(int left, int top, int screenwidth, int screenheight) {
   return top <= screenheight && left <= screenwidth;
@@ -64,6 +65,7 @@ bool dispatcher::onprocessmessage(const pagemessage &m) {
     return true;
   }
   if (name == msg::winrunupdate) {
+    runupdate(m.getstring(0));
     return true;
   }
   if (name == msg::winclearcookies) {

@@ -1,4 +1,4 @@
-#include "platform/clipboard.h"
+#include "app/qtclipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

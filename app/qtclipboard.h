@@ -2,7 +2,7 @@
 
 #include <string>
 
-// The desktop clipboard's text as bytes (UTF-8 on this desktop), unchanged.
+// The desktop clipboard through Qt's text as bytes (UTF-8 on this desktop), unchanged.
 // Empty when it holds no text. UI thread only.
 std::string getclipboardtext();
 // Puts the bytes up to the first NUL on the clipboard as text.

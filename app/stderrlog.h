@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <thread>
+
+// Copies everything written to standard error (the program's debug output,
+// the browser engine's verbose log, and that of its sub-processes, which
+// inherit the descriptor) into a log file as well. Standard error becomes a
+// pipe; a thread passes each chunk on to the original standard error and the
+// file. Without the file, standard error is left alone.
+class stderrlog {
+ public:
+  explicit stderrlog(const std::string &path);
+  ~stderrlog();
+  stderrlog(const stderrlog &) = delete;
+  stderrlog &operator=(const stderrlog &) = delete;
+
+ private:
+  int original = -1;  // the original standard error
+  int file = -1;
+  int pipein = -1;  // read end of the pipe now behind descriptor 2
+  std::thread copier;
+};
