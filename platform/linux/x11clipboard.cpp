@@ -1,12 +1,15 @@
 #include "platform/linux/x11clipboard.h"
 
-#include <X11/Xatom.h>
 #include <poll.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <chrono>
+
+// Xlib after Qt: its macros clash with names in Qt's headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 // An owner that does not answer within this time has no text for us.
@@ -31,13 +34,18 @@ x11clipboard::~x11clipboard() {
 }
 
 std::string x11clipboard::read() {
+  if (!x_ || !requestor_) return {};
+  const Window owner = XGetSelectionOwner(x_.display(), x_.atom("CLIPBOARD"));
+  if (owner == None) return {};
+  // Our own text is read from Qt directly: its owner window cannot answer
+  // a request while the UI thread waits here. Asking the server who owns
+  // the selection, rather than Qt, notices a new owner even before Qt has
+  // processed the news.
   QClipboard *qt = QGuiApplication::instance() ? QGuiApplication::clipboard() : nullptr;
-  if (qt && qt->ownsClipboard()) {
-    const QMimeData *m = qt->mimeData(QClipboard::Clipboard);
+  if (owner == ownwindow_) {
+    const QMimeData *m = qt && qt->ownsClipboard() ? qt->mimeData(QClipboard::Clipboard) : nullptr;
     return m ? uptozero(m->data(QStringLiteral("text/plain")).toStdString()) : std::string();
   }
-  if (!x_ || !requestor_) return {};
-  if (XGetSelectionOwner(x_.display(), x_.atom("CLIPBOARD")) == None) return {};
   for (const char *target : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING", "text/plain"})
     if (auto text = convert(x_.atom(target))) return uptozero(*text);
   return {};
@@ -100,4 +108,5 @@ void x11clipboard::write(const std::string &bytes) {
   auto *m = new QMimeData;
   m->setData(QStringLiteral("text/plain"), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   qt->setMimeData(m, QClipboard::Clipboard);
+  if (x_) ownwindow_ = XGetSelectionOwner(x_.display(), x_.atom("CLIPBOARD"));
 }

@@ -3,6 +3,8 @@
 #include "platform/clipboardtext.h"
 #include "platform/linux/x11connection.h"
 
+typedef union _XEvent XEvent;
+
 // The CLIPBOARD selection's text. Writing hands the bytes to the Qt
 // clipboard, which serves them to other applications from the event loop.
 // Reading asks the owner directly on a connection of our own, so that a
@@ -20,5 +22,7 @@ class x11clipboard : public clipboardtext {
   bool waitfor(int type, XEvent &e, int timeoutms);
 
   x11connection x_;
-  Window requestor_ = None;
+  Window requestor_ = 0;
+  // The window Qt took the selection with when we last wrote it.
+  Window ownwindow_ = 0;
 };

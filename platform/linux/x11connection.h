@@ -1,10 +1,15 @@
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+// Xlib's types, declared here without Xlib.h: its macros (Bool, Status,
+// None ...) break Qt headers included after it.
+struct _XDisplay;
+typedef struct _XDisplay Display;
+typedef unsigned long Window;
+typedef unsigned long Atom;
 
 // One connection to the X server, used only on the UI thread. Protocol
 // errors (a window that went away meanwhile) are ignored: every query
@@ -25,7 +30,7 @@ class x11connection {
   // A property's items (8-, 16- or 32-bit, each as one long for 32), any
   // type when `type` is AnyPropertyType; nothing when absent.
   struct propertyvalue {
-    Atom type = None;
+    Atom type = 0;
     int format = 0;
     std::vector<unsigned char> bytes;  // format 8
     std::vector<long> items;           // format 32
@@ -36,5 +41,5 @@ class x11connection {
 
  private:
   Display *display_ = nullptr;
-  Window root_ = None;
+  Window root_ = 0;
 };

@@ -1,11 +1,16 @@
 #include "platform/linux/x11hotkeys.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+// Xlib after Qt: its macros clash with names in Qt's headers.
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include <QCoreApplication>
-
 x11hotkeys::x11hotkeys() { watch(); }
+
+x11hotkeys::~x11hotkeys() = default;
 
 void x11hotkeys::setlistener(std::function<void(int)> listener) { listener_ = std::move(listener); }
 

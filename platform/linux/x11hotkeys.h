@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSocketNotifier>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,11 +8,14 @@
 #include "platform/linux/x11connection.h"
 #include "platform/linux/x11keys.h"
 
+class QSocketNotifier;
+
 // Hotkeys as passive key grabs on the root window, on a connection of their
 // own whose key events are read on the UI thread when its socket has data.
 class x11hotkeys : public hotkeyservice {
  public:
   x11hotkeys();
+  ~x11hotkeys() override;
   void setlistener(std::function<void(int)> listener) override;
   bool grab(int identifier, int virtualkey, unsigned modifiers) override;
 

@@ -1,5 +1,6 @@
 #include "platform/linux/x11input.h"
 
+#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 #include "common/debuglog.h"

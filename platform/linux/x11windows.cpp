@@ -1,5 +1,6 @@
 #include "platform/linux/x11windows.h"
 
+#include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 

@@ -1,0 +1,198 @@
+// Runs a Lua test script in the program's real script host on the real
+// desktop: initscripting with a settings directory, the tray, the main
+// window and loadautomation as at start-up, then the script, with a `test`
+// table for what a script cannot see by itself (balloons shown, messages
+// sent to the page, the event loop).
+//
+// Usage: orva_automationhost <settings directory/> <test script>
+// Prints "ok" and exits 0 when the script ran to its end.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "app/appglobals.h"
+#include "app/windowcontrol.h"
+#include "automation/luavalues.h"
+#include "automation/scripthost.h"
+#include "browser/browserapp.h"
+#include "browser/browserclient.h"
+#include "browser/browserhandle.h"
+#include "browser/catalogue.h"
+#include "platform/linux/linuxdesktop.h"
+
+namespace {
+struct recordingtray : trayhost {
+  std::vector<std::pair<QString, QString>> balloons;  // title, text
+  bool add(const QString &, const QString &) override { return true; }
+  bool remove() override { return true; }
+  bool showballoon(const QString &text, const QString &title, int, int) override {
+    std::printf("balloon [%s] %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+    balloons.emplace_back(title, text);
+    return true;
+  }
+  void refreshmenu() override {}
+};
+
+struct recordingpage : browserhandle {
+  std::vector<pagemessage> sent;
+  bool isvalid() const override { return true; }
+  bool hasmainframe() const override { return true; }
+  void sendtomainframe(const pagemessage &m) override { sent.push_back(m); }
+  void loadurl(const std::string &) override {}
+  void closebrowser() override {}
+};
+
+struct hostwindow : windowcontrol {
+  QWidget widget;
+  std::uint64_t nativeid() const override { return widget.winId(); }
+  bool isvisible() const override { return widget.isVisible(); }
+  void showrestore() override {
+    widget.showNormal();
+    widget.raise();
+    widget.activateWindow();
+  }
+  void hide() override { widget.hide(); }
+  void settopmost(bool) override {}
+  void placewindow(int x, int y, int width, int height) override { widget.setGeometry(x, y, width, height); }
+};
+
+recordingtray *tray(lua_State *) { return static_cast<recordingtray *>(appglobals::current()->tray.host); }
+
+recordingpage *page() {
+  return static_cast<recordingpage *>(appglobals::current()->app->client->mainbrowser);
+}
+
+int pump(lua_State *L) {
+  const int ms = checkint(L, 1);
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return 0;
+}
+
+int balloons(lua_State *L) {
+  lua_newtable(L);
+  int i = 1;
+  for (const auto &[title, text] : tray(L)->balloons) {
+    lua_createtable(L, 0, 2);
+    lua_pushstring(L, title.toUtf8().constData());
+    lua_setfield(L, -2, "title");
+    lua_pushstring(L, text.toUtf8().constData());
+    lua_setfield(L, -2, "text");
+    lua_rawseti(L, -2, i++);
+  }
+  return 1;
+}
+
+int pagemessages(lua_State *L) {
+  QCoreApplication::processEvents();  // sendtopage queues onto the event loop
+  lua_newtable(L);
+  int i = 1;
+  for (const pagemessage &m : page()->sent) {
+    lua_newtable(L);
+    lua_pushstring(L, m.name.c_str());
+    lua_setfield(L, -2, "name");
+    for (std::size_t a = 0; a < m.args.size(); ++a) {
+      lua_pushstring(L, m.getstring(a).c_str());
+      lua_rawseti(L, -2, static_cast<lua_Integer>(a + 1));
+    }
+    lua_rawseti(L, -2, i++);
+  }
+  return 1;
+}
+
+int pageevent(lua_State *L) {
+  std::size_t n = 0;
+  const char *text = luaL_checklstring(L, 1, &n);
+  onpageevent(L, {text, n});
+  return 0;
+}
+
+int mainvisible(lua_State *L) {
+  lua_pushboolean(L, appglobals::current()->mainwindow->isvisible());
+  return 1;
+}
+
+int appstring(lua_State *L) {
+  appglobals *g = appglobals::current();
+  const std::string which = luaL_checkstring(L, 1);
+  const std::string value = which == "title"   ? g->title.toStdString()
+                            : which == "icon"  ? g->icon.toStdString()
+                            : which == "datadir" ? g->datadir
+                                                 : g->instance;
+  lua_pushlstring(L, value.data(), value.size());
+  return 1;
+}
+
+// A window handle value for a window id the test learned elsewhere (0 makes
+// the null handle that stands for the desktop).
+int window(lua_State *L) {
+  pushwindow(L, static_cast<windowid>(luaL_checkinteger(L, 1)));
+  return 1;
+}
+
+int windowid(lua_State *L) {
+  const auto w = towindow(L, 1);
+  if (!w) return 0;
+  lua_pushinteger(L, static_cast<lua_Integer>(*w));
+  return 1;
+}
+
+// A steady clock in milliseconds.
+int millis(lua_State *L) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  lua_pushinteger(L, static_cast<lua_Integer>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+  return 1;
+}
+
+int traceback(lua_State *L) {
+  luaL_traceback(L, L, lua_tostring(L, 1), 1);
+  return 1;
+}
+
+const luaL_Reg testfunctions[] = {
+    {"pump", pump},         {"balloons", balloons}, {"pagemessages", pagemessages}, {"pageevent", pageevent},
+    {"mainvisible", mainvisible}, {"app", appstring}, {"window", window},         {"windowid", windowid},
+    {"millis", millis},     {nullptr, nullptr},
+};
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s <settings directory/> <test script>\n", argv[0]);
+    return 2;
+  }
+  QApplication app(argc, argv);
+  appglobals g;
+  g.instance = QCoreApplication::applicationFilePath().toStdString();
+  recordingtray traymodel;
+  recordingpage pagemodel;
+  hostwindow main;
+  g.app->client = std::make_shared<browserclient>();
+  g.app->client->mainbrowser = &pagemodel;
+
+  lua_State *L = initscripting(argv[1], "settings.lua", makelinuxdesktop());
+  main.widget.setWindowTitle(g.title);
+  main.widget.resize(300, 200);
+  g.mainwindow = &main;
+  g.tray.create(&traymodel, g.title, g.icon, false);
+  main.widget.show();
+  loadautomation();
+
+  lua_newtable(L);
+  luaL_setfuncs(L, testfunctions, 0);
+  lua_setglobal(L, "test");
+  lua_pushcfunction(L, traceback);
+  int status = luaL_loadfile(L, argv[2]);
+  if (status == LUA_OK) status = lua_pcall(L, 0, 0, -2);
+  if (status != LUA_OK) std::printf("FAILED: %s\n", lua_tostring(L, -1));
+  else
+    std::printf("ok\n");
+  std::fflush(stdout);
+  lua_close(L);
+  g.lua = nullptr;
+  return status == LUA_OK ? 0 : 1;
+}
