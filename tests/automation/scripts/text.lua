@@ -30,12 +30,13 @@ t.waitfor(function() return t.read(out) == 'caf\xC3\xA9 bytes' end, 5000, 'xclip
 assert(qx.getclipboardtext() == 'caf\xC3\xA9 bytes')
 
 -- Another program's text, seen at once even though the event loop has not run.
-os.execute("printf 'from xclip' | xclip -i -selection clipboard")
-assert(qx.getclipboardtext() == 'from xclip')
+-- (xclip takes the selection in a child process a moment after it returns.)
+os.execute("printf 'from xclip' | xclip -i -selection clipboard >/dev/null 2>&1")
+t.waitfor(function() return qx.getclipboardtext() == 'from xclip' end, 5000, 'the text of xclip')
 
 -- An owner that serves once and goes: the clipboard is then empty.
-os.execute("printf 'once' | xclip -i -selection clipboard -l 1")
-assert(qx.getclipboardtext() == 'once')
+os.execute("printf 'once' | xclip -i -selection clipboard -l 1 >/dev/null 2>&1")
+t.waitfor(function() return qx.getclipboardtext() == 'once' end, 5000, 'the text served once')
 t.waitfor(function() return qx.getclipboardtext() == '' end, 5000, 'the owner to leave')
 local start = test.millis()
 assert(qx.waitforclipboardtext(250) == '')
@@ -44,8 +45,10 @@ assert(waited >= 250 and waited < 1500, 'waited ' .. waited)
 assert(qx.waitforclipboardtext(0) == '')
 
 -- Text that appears while the script waits.
-os.execute("(sleep 0.5; printf 'late text' | xclip -i -selection clipboard) &")
+os.execute("(sleep 0.5; printf 'late text' | xclip -i -selection clipboard) >/dev/null 2>&1 &")
 start = test.millis()
 assert(qx.waitforclipboardtext(5000) == 'late text')
 waited = test.millis() - start
 assert(waited >= 300 and waited < 4000, 'waited ' .. waited)
+-- Taking the clipboard back ends the last xclip.
+qx.setclipboardtext('')
