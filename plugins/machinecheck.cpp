@@ -77,11 +77,7 @@ bool is64bitdll(const std::string &path) {
 
   unsigned char header[64];
   file.readat(0, header, sizeof header);
-  if (std::memcmp(header,
-                  "\x7f"
-                  "ELF",
-                  4) == 0)
-    return iself64native(header);
+  if (std::memcmp(header, "\177ELF", 4) == 0) return iself64native(header);
   if (le16(header) != 0x5A4D) throw std::runtime_error("Not a valid PE file");
 
   const std::int64_t peoffset = le32(header + 60);

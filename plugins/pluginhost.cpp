@@ -37,9 +37,13 @@ void pluginhost::makeqxpcall(int number, const std::string &fn, const std::strin
                              const std::string &requestid) {
   bool matched = false;
   for (const auto &[name, plugin] : registry) {
-    if (static_cast<long long>(plugin->id) == number) {
-      plugin->call(requestid, fn, data);
-      matched = true;
+    if (static_cast<long long>(plugin->id) != number) continue;
+    matched = true;
+    // A call the full store dropped would never be answered: answer it now.
+    if (!plugin->call(requestid, fn, data)) {
+      debugout("plugin " + std::to_string(plugin->id) + " has " + std::to_string(qxp::capacity) +
+               " calls waiting; " + fn + " answered empty");
+      send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));
     }
   }
   if (!matched) send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));

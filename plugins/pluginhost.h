@@ -38,7 +38,8 @@ class pluginhost {
   // downloaded once.
   void loadqxp(const std::string &url, const std::string &requestid);
   // "makeQXPCall": queued to every plugin with that number; when none has it,
-  // answered at once with an empty result.
+  // or its store of waiting calls is full, answered at once with an empty
+  // result.
   void makeqxpcall(int number, const std::string &fn, const std::string &data, const std::string &requestid);
   // A plugin download has ended. A complete download (status 200, URL ending
   // in "qxp") starts its plugin's worker and tells the page "qxpLoaded".

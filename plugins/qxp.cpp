@@ -20,9 +20,10 @@ qxp::~qxp() {
   join();
 }
 
-void qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
-  calls.push(qxpcall{fn, data, requestid, false});
+bool qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
+  const bool queued = calls.push(qxpcall{fn, data, requestid, false});
   pending.post();
+  return queued;
 }
 
 void qxp::fini() {

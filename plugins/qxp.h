@@ -44,9 +44,9 @@ class alignas(64) qxp {
   qxp(const qxp &) = delete;
   qxp &operator=(const qxp &) = delete;
 
-  // UI thread: queues a call; a call beyond the store's capacity is dropped.
-  // The worker is woken either way.
-  void call(const std::string &requestid, const std::string &fn, const std::string &data);
+  // UI thread: queues a call. False when the store is full and the call was
+  // dropped; the worker is woken either way.
+  bool call(const std::string &requestid, const std::string &fn, const std::string &data);
   // UI thread: queues the stop item. Being the newest item, it is taken
   // before any call still waiting, and those calls are never made.
   void fini();

@@ -116,9 +116,7 @@ TEST(modrelay, refuses_before_touching_the_socket) {
 TEST(modrelay, a_library_that_does_not_load_ends_with_code_5) {
   scratchdir dir;
   std::string elf32(64, '\0');
-  elf32.replace(0, 6,
-                "\x7f"
-                "ELF\x01\x01");
+  elf32.replace(0, 6, "\177ELF\x01\x01");
   std::ofstream(dir.path("bad.so"), std::ios::binary) << elf32;
   hostsocket host(dir);
   relayrun run(dir, {host.path, dir.path("bad.so")});

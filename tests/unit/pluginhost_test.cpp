@@ -50,7 +50,7 @@ using answers = std::vector<std::pair<std::string, std::string>>;
 
 }  // namespace
 
-TEST(pluginhost, a_call_to_an_unknown_number_is_answered_empty_at_once) {
+TEST(pluginhost, calls_that_cannot_be_made_are_answered_empty_at_once) {
   scratchdir dir;
   pagerecorder page;
   registry reg;
@@ -63,6 +63,12 @@ TEST(pluginhost, a_call_to_an_unknown_number_is_answered_empty_at_once) {
   host.makeqxpcall(-1, "echo", "x", "8");
   host.makeqxpcall(2, "echo", "x", "9");
   EXPECT_EQ(answersof(page.received()), (answers{{"7", ""}, {"8", ""}, {"9", ""}}));
+
+  // Plugin 1 has not started: its calls wait, up to the store's capacity.
+  for (std::size_t i = 0; i < qxp::capacity; ++i) host.makeqxpcall(1, "echo", "x", "w");
+  EXPECT_EQ(page.received().size(), 3u);
+  host.makeqxpcall(1, "echo", "x", "full");
+  EXPECT_EQ(answersof(page.received()).back(), std::make_pair(std::string("full"), std::string()));
 }
 
 TEST(pluginhost, one_object_and_one_download_per_url) {

