@@ -73,7 +73,7 @@ int onevent(lua_State *L) {
   if (!s) return 0;
   luaL_unref(L, LUA_REGISTRYINDEX, s->eventcallback);
   s->eventcallback = LUA_REFNIL;
-  if (lua_isfunction(L, -1)) s->eventcallback = luaL_ref(L, LUA_REGISTRYINDEX);
+  if (lua_gettop(L) > 0 && lua_isfunction(L, -1)) s->eventcallback = luaL_ref(L, LUA_REGISTRYINDEX);
   return 0;
 }
 
@@ -95,11 +95,8 @@ bool pushdecoder(lua_State *L, automationstate &s) {
 }
 
 const luaL_Reg functions[] = {
-    {"sendstring", sendstring},
-    {"sendinput", sendinput},
-    {"registerhotkey", registerhotkey},
-    {"onevent", onevent},
-    {nullptr, nullptr},
+    {"sendstring", sendstring}, {"sendinput", sendinput}, {"registerhotkey", registerhotkey},
+    {"onevent", onevent},       {nullptr, nullptr},
 };
 }  // namespace
 
@@ -114,7 +111,8 @@ void onhotkey(lua_State *L, int identifier) {
   lua_rawgeti(L, LUA_REGISTRYINDEX, entry.callback);
   if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
     const QString text = QString::fromStdString(errortext(L, -1));
-    if (appglobals *g = appglobals::current()) g->tray.balloon(text, QStringLiteral("Automation error"), niif_none, 10);
+    if (appglobals *g = appglobals::current())
+      g->tray.balloon(text, QStringLiteral("Automation error"), niif_none, 10);
   }
   lua_settop(L, top);
 }

@@ -124,7 +124,8 @@ void sleepfor(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 
 int waitforclipboardtext(lua_State *L) {
   const int ms = checkint(L, 1);
-  pushtext(L, waitforclipboard(ms, [L] { return readclipboard(L); }, sleepfor));
+  pushtext(L, waitforclipboard(
+                  ms, [L] { return readclipboard(L); }, sleepfor));
   return 1;
 }
 

@@ -113,12 +113,14 @@ lua_State *initscripting(const std::string &settingsdir, const std::string &sett
   lua_pop(L, 1);
 
   const std::string file = settingsdir + settingsname;
-  if (luaL_loadfilex(L, file.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) settingsnotice(L);
+  if (luaL_loadfilex(L, file.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK)
+    settingsnotice(L);
 
   appglobals *g = appglobals::current();
   if (!g) return L;
   g->datadir = datadirectory(readqxmode(L));
-  if (const std::string icon = readglobalstring(L, "icon"); !icon.empty()) g->icon = QString::fromStdString(icon);
+  if (const std::string icon = readglobalstring(L, "icon"); !icon.empty())
+    g->icon = QString::fromStdString(icon);
   if (const std::string title = readglobalstring(L, "title"); !title.empty())
     g->title = QString::fromStdString(cututf16(title, 99));
   g->lua = L;

@@ -10,9 +10,9 @@ std::optional<showrequest> showplan(int command) {
     case 9:   // SW_RESTORE
     case 10:  // SW_SHOWDEFAULT
       return showrequest{vis::show, max::clear, true};
-    case 2:  // SW_SHOWMINIMIZED
-    case 6:  // SW_MINIMIZE
-    case 7:  // SW_SHOWMINNOACTIVE
+    case 2:   // SW_SHOWMINIMIZED
+    case 6:   // SW_MINIMIZE
+    case 7:   // SW_SHOWMINNOACTIVE
     case 11:  // SW_FORCEMINIMIZE
       return showrequest{vis::minimize, max::keep, false};
     case 3:  // SW_MAXIMIZE, SW_SHOWMAXIMIZED

@@ -56,7 +56,8 @@ bool x11clipboard::waitfor(int type, XEvent &e, int timeoutms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
   for (;;) {
     if (XCheckTypedWindowEvent(x_.display(), requestor_, type, &e)) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd p{ConnectionNumber(x_.display()), POLLIN, 0};
     poll(&p, 1, static_cast<int>(left.count()));

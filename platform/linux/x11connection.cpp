@@ -1,7 +1,7 @@
 #include "platform/linux/x11connection.h"
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 namespace {
 int ignoreerror(Display *, XErrorEvent *) { return 0; }

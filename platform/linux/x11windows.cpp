@@ -1,7 +1,7 @@
 #include "platform/linux/x11windows.h"
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <functional>
@@ -253,7 +253,8 @@ std::optional<screenpoint> x11windows::cursorpos() {
   Window rootret = None, child = None;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned int mask = 0;
-  if (!XQueryPointer(x_.display(), x_.root(), &rootret, &child, &rx, &ry, &wx, &wy, &mask)) return std::nullopt;
+  if (!XQueryPointer(x_.display(), x_.root(), &rootret, &child, &rx, &ry, &wx, &wy, &mask))
+    return std::nullopt;
   return screenpoint{rx, ry};
 }
 

@@ -119,8 +119,8 @@ int mainvisible(lua_State *L) {
 int appstring(lua_State *L) {
   appglobals *g = appglobals::current();
   const std::string which = luaL_checkstring(L, 1);
-  const std::string value = which == "title"   ? g->title.toStdString()
-                            : which == "icon"  ? g->icon.toStdString()
+  const std::string value = which == "title"     ? g->title.toStdString()
+                            : which == "icon"    ? g->icon.toStdString()
                             : which == "datadir" ? g->datadir
                                                  : g->instance;
   lua_pushlstring(L, value.data(), value.size());
@@ -144,7 +144,8 @@ int windowid(lua_State *L) {
 // A steady clock in milliseconds.
 int millis(lua_State *L) {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  lua_pushinteger(L, static_cast<lua_Integer>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+  lua_pushinteger(
+      L, static_cast<lua_Integer>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
   return 1;
 }
 
@@ -154,9 +155,10 @@ int traceback(lua_State *L) {
 }
 
 const luaL_Reg testfunctions[] = {
-    {"pump", pump},         {"balloons", balloons}, {"pagemessages", pagemessages}, {"pageevent", pageevent},
-    {"mainvisible", mainvisible}, {"app", appstring}, {"window", window},         {"windowid", windowid},
-    {"millis", millis},     {nullptr, nullptr},
+    {"pump", pump},           {"balloons", balloons},       {"pagemessages", pagemessages},
+    {"pageevent", pageevent}, {"mainvisible", mainvisible}, {"app", appstring},
+    {"window", window},       {"windowid", windowid},       {"millis", millis},
+    {nullptr, nullptr},
 };
 }  // namespace
 
@@ -188,7 +190,8 @@ int main(int argc, char **argv) {
   lua_pushcfunction(L, traceback);
   int status = luaL_loadfile(L, argv[2]);
   if (status == LUA_OK) status = lua_pcall(L, 0, 0, -2);
-  if (status != LUA_OK) std::printf("FAILED: %s\n", lua_tostring(L, -1));
+  if (status != LUA_OK)
+    std::printf("FAILED: %s\n", lua_tostring(L, -1));
   else
     std::printf("ok\n");
   std::fflush(stdout);

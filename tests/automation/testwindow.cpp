@@ -15,7 +15,8 @@
 #include <string>
 
 namespace {
-Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const char *cls, const std::string &title) {
+Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const char *cls,
+                  const std::string &title) {
   const Window win = XCreateSimpleWindow(d, parent, x, y, w, h, 1, BlackPixel(d, 0), WhitePixel(d, 0));
   XClassHint hint{const_cast<char *>("orvatest"), const_cast<char *>(cls)};
   XSetClassHint(d, win, &hint);
@@ -23,7 +24,8 @@ Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const c
   XChangeProperty(d, win, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
                   PropModeReplace, reinterpret_cast<const unsigned char *>(title.data()),
                   static_cast<int>(title.size()));
-  XSelectInput(d, win, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+  XSelectInput(d, win,
+               KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
   return win;
 }
 
@@ -89,8 +91,8 @@ int main(int argc, char **argv) {
       case ButtonPress:
       case ButtonRelease: {
         char where[96];
-        std::snprintf(where, sizeof where, " %d %lu %d %d", e.xbutton.button, e.xbutton.window, e.xbutton.x_root,
-                      e.xbutton.y_root);
+        std::snprintf(where, sizeof where, " %d %lu %d %d", e.xbutton.button, e.xbutton.window,
+                      e.xbutton.x_root, e.xbutton.y_root);
         line(std::string(e.type == ButtonPress ? "buttonpress" : "buttonrelease") + where);
         break;
       }

@@ -78,7 +78,9 @@ struct fakeinput : keyboardmouse {
   void movepointer(screenpoint p) override {
     log.push_back("move " + std::to_string(p.x) + "," + std::to_string(p.y));
   }
-  void button(int n, bool down) override { log.push_back("button " + std::to_string(n) + (down ? " down" : " up")); }
+  void button(int n, bool down) override {
+    log.push_back("button " + std::to_string(n) + (down ? " down" : " up"));
+  }
   std::optional<screenpoint> screensize() override { return screenpoint{1920, 1080}; }
 };
 
@@ -394,7 +396,8 @@ class settings : public ::testing::Test {
 }  // namespace
 
 TEST_F(settings, qxmode_picks_the_data_directory) {
-  const std::string all = "/srv/all/orvalink Desktop for Windows", mine = "/home/u/local/orvalink Desktop for Windows";
+  const std::string all = "/srv/all/orvalink Desktop for Windows",
+                    mine = "/home/u/local/orvalink Desktop for Windows";
   const std::pair<const char *, std::string> cases[] = {
       {"", all},
       {"qxmode = qx.JUSTME", mine},

@@ -20,19 +20,26 @@ std::vector<keyevent> join(std::initializer_list<std::vector<keyevent>> parts) {
 
 TEST(sendstring, letters_digits_and_whitespace_without_shift) {
   EXPECT_EQ(expandsendstring("Ab1"), join({press('A'), press('B'), press('1')}));
-  EXPECT_EQ(expandsendstring("a b\tc\r\n"),
-            join({press('A'), press(vk::space), press('B'), press(vk::tab), press('C'), press(vk::enter),
-                  press(vk::enter)}));
+  EXPECT_EQ(expandsendstring("a b\tc\r\n"), join({press('A'), press(vk::space), press('B'), press(vk::tab),
+                                                  press('C'), press(vk::enter), press(vk::enter)}));
   EXPECT_TRUE(expandsendstring("").empty());
 }
 
 TEST(sendstring, modifier_characters_hold_their_key_around_the_next_byte) {
   EXPECT_EQ(expandsendstring("^a"),
             (std::vector<keyevent>{{vk::control, true}, {'A', true}, {'A', false}, {vk::control, false}}));
-  EXPECT_EQ(expandsendstring("!x~y+z"),
-            (std::vector<keyevent>{{vk::menu, true}, {'X', true}, {'X', false}, {vk::menu, false},
-                                   {vk::lwin, true}, {'Y', true}, {'Y', false}, {vk::lwin, false},
-                                   {vk::shift, true}, {'Z', true}, {'Z', false}, {vk::shift, false}}));
+  EXPECT_EQ(expandsendstring("!x~y+z"), (std::vector<keyevent>{{vk::menu, true},
+                                                               {'X', true},
+                                                               {'X', false},
+                                                               {vk::menu, false},
+                                                               {vk::lwin, true},
+                                                               {'Y', true},
+                                                               {'Y', false},
+                                                               {vk::lwin, false},
+                                                               {vk::shift, true},
+                                                               {'Z', true},
+                                                               {'Z', false},
+                                                               {vk::shift, false}}));
   // The byte after a modifier character is only looked up by name.
   EXPECT_TRUE(expandsendstring("+\t").empty());
   EXPECT_TRUE(expandsendstring("^ ").empty());
@@ -72,15 +79,15 @@ TEST(hotkeys, modifiers_at_the_front_then_a_key_name) {
 
 TEST(hotkeys, release_the_key_and_every_modifier_held) {
   hotkeyspec h{0x74, true, true, false, false};
-  EXPECT_EQ(hotkeyreleases(h), (std::vector<keyevent>{{0x74, false}, {vk::control, false}, {vk::menu, false}}));
-  h = {'A', true, true, true, true};
   EXPECT_EQ(hotkeyreleases(h),
-            (std::vector<keyevent>{{'A', false},
-                                   {vk::control, false},
-                                   {vk::menu, false},
-                                   {vk::shift, false},
-                                   {vk::lwin, false},
-                                   {vk::rwin, false}}));
+            (std::vector<keyevent>{{0x74, false}, {vk::control, false}, {vk::menu, false}}));
+  h = {'A', true, true, true, true};
+  EXPECT_EQ(hotkeyreleases(h), (std::vector<keyevent>{{'A', false},
+                                                      {vk::control, false},
+                                                      {vk::menu, false},
+                                                      {vk::shift, false},
+                                                      {vk::lwin, false},
+                                                      {vk::rwin, false}}));
   EXPECT_EQ(hotkeyreleases(hotkeyspec{0x7A}), (std::vector<keyevent>{{0x7A, false}}));
 }
 

@@ -1,0 +1,13 @@
+-- Automation run once the program has started: bind hotkeys and react to
+-- the page's events here. Modifier characters go in front of a key name:
+-- '^' Ctrl, '!' Alt, '+' Shift, '~' the Windows key.
+--
+-- Dial the number on the clipboard with Ctrl+Shift+D:
+-- qx.registerhotkey('^+D', function() qx.dial(qx.getclipboardtext()) end)
+--
+-- Show or hide the window with Ctrl+Shift+O:
+-- qx.registerhotkey('^+O', function() qx.showhide() end)
+--
+-- Events the page sends (decoded from JSON):
+-- qx.onevent(function(event) end)
+return true

@@ -1,0 +1,14 @@
+-- Settings of orvalink Desktop, read once at start-up. Lua 5.4; the table
+-- qx holds the automation functions and constants.
+--
+-- Where the program keeps its browser data, downloads and plugins:
+--   qx.JUSTME    per user, under $LOCALAPPDATA (when set)
+--   qx.ALLUSERS  shared, under $ALLUSERSPROFILE (when set)
+-- When the variable is not set, both use $XDG_DATA_HOME (~/.local/share).
+-- qxmode = qx.JUSTME
+--
+-- The tray icon, from an image file:
+-- icon = '/usr/share/icons/hicolor/48x48/apps/phone.png'
+--
+-- The main window's title:
+-- title = 'orvalink Desktop'
