@@ -25,6 +25,7 @@
 #include "browser/browserclient.h"
 #include "browser/browserwindow.h"
 #include "browser/dispatcher.h"
+#include "browser/downloadsaver.h"
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
@@ -106,6 +107,7 @@ int main(int argc, char **argv) {
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
   QWebEngineProfile *profile = makeprofile(globals->datadir);
+  installdownloads(profile);
   desktop.profile = profile;
   dispatcher commands(desktop);
   QPointer<browserwindow> mainbrowser;

@@ -8,8 +8,11 @@ void browserclient::onaftercreated(browserhandle *browser) {
   if (appglobals *g = appglobals::current()) g->browsercreated = true;
 }
 
-bool browserclient::doclose(browserhandle *) {
-  if (appglobals *g = appglobals::current()) g->browserclosing = true;
+bool browserclient::doclose(browserhandle *browser) {
+  // Only the main browser's close is the program's: were a debug window's
+  // close to mark the program as closing, the main window would stop serving
+  // the page and the tray's Exit would be ignored while the program runs on.
+  if (appglobals *g = appglobals::current(); g && browser == mainbrowser) g->browserclosing = true;
   return false;
 }
 

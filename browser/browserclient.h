@@ -20,7 +20,8 @@ class browserclient {
   std::function<void()> quitmessageloop;
 
   void onaftercreated(browserhandle *browser);
-  // A browser of the program begins to close. Answers false: the close goes on.
+  // A browser of the program begins to close; the main browser's close marks
+  // the program as closing. Answers false: the close goes on.
   bool doclose(browserhandle *browser);
   void onbeforeclose(browserhandle *browser);
 

@@ -13,8 +13,10 @@
 
 #include "app/appglobals.h"
 #include "browser/browserclient.h"
+#include "browser/contextmenuhandler.h"
 #include "browser/dispatcher.h"
 #include "browser/pagechannel.h"
+#include "browser/pageconsole.h"
 #include "common/debuglog.h"
 
 bool isserviceorigin(const QUrl &url) {
@@ -58,6 +60,14 @@ bool browserpage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
   return !browserclient::onbeforebrowse(url.toString(QUrl::FullyEncoded).toStdString());
 }
 
+void browserpage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int,
+                                           const QString &) {
+  const consolelevel l = level == WarningMessageLevel ? consolelevel::warning
+                         : level == ErrorMessageLevel ? consolelevel::error
+                                                      : consolelevel::info;
+  debugout(consoledebugline(l, message.toStdString()));
+}
+
 browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, dispatcher &commands)
     : client(client), commands(commands) {
   webview = new QWebEngineView;
@@ -95,6 +105,7 @@ browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, 
       deleteLater();
     });
   });
+  installcontextmenu(this, client, commands);
   client.onaftercreated(this);
 }
 

@@ -16,7 +16,7 @@ class dispatcher;
 class pagechannel;
 
 // The page of a browser window: applies the client's navigation and popup
-// rules and grants media access.
+// rules and grants media access; its console messages go to the debug output.
 class browserpage : public QWebEnginePage {
   Q_OBJECT
  public:
@@ -24,6 +24,8 @@ class browserpage : public QWebEnginePage {
 
  protected:
   bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool ismainframe) override;
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                const QString &source) override;
 };
 
 // One browser window of the program (the main browser, or a debug window):
