@@ -20,6 +20,17 @@ t.waitfor(function() local s = qx.getactivecontrolseltext(); return s.s == 11 an
 qx.sendstring(' Ab1')
 t.waitfor(function() return qx.getactivecontroltext() == 'h\xC3\xA9llo w\xC3\xB6rld ab1' end, 5000, 'typed text')
 assert(qx.getcontroltext(test.window(id)) == 'Orva Field')
+
+-- An application that does not answer costs a bounded wait, not a hang.
+local pid = t.sh('xdotool getwindowpid ' .. id)
+os.execute('kill -STOP ' .. pid)
+local start = test.millis()
+local frozen = qx.getactivecontroltext()
+local waited = test.millis() - start
+os.execute('kill -CONT ' .. pid)
+assert(frozen == nil, 'a stopped application has no text: ' .. tostring(frozen))
+assert(waited < 8000, 'waited ' .. waited)
+print('stopped application answered nothing after ' .. waited .. ' ms')
 os.execute('xdotool windowkill ' .. id)
 
 -- Our own text, read by another program and by us, byte for byte.
@@ -38,9 +49,9 @@ t.waitfor(function() return qx.getclipboardtext() == 'from xclip' end, 5000, 'th
 os.execute("printf 'once' | xclip -i -selection clipboard -l 1 >/dev/null 2>&1")
 t.waitfor(function() return qx.getclipboardtext() == 'once' end, 5000, 'the text served once')
 t.waitfor(function() return qx.getclipboardtext() == '' end, 5000, 'the owner to leave')
-local start = test.millis()
+start = test.millis()
 assert(qx.waitforclipboardtext(250) == '')
-local waited = test.millis() - start
+waited = test.millis() - start
 assert(waited >= 250 and waited < 1500, 'waited ' .. waited)
 assert(qx.waitforclipboardtext(0) == '')
 
