@@ -5,7 +5,8 @@
 // sent to the page, the event loop).
 //
 // Usage: orva_automationhost <settings directory/> <test script>
-// Prints "ok" and exits 0 when the script ran to its end.
+// Prints "ok" and exits 0 when the script ran to its end; exits 77 (skipped)
+// without an X display.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -166,6 +167,10 @@ int main(int argc, char **argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s <settings directory/> <test script>\n", argv[0]);
     return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    std::printf("skipped: no X display (run under tests/automation/run-display-tests)\n");
+    return 77;
   }
   QApplication app(argc, argv);
   appglobals g;

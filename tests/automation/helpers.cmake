@@ -25,7 +25,8 @@ if(ORVALINK_GUI)
 
   foreach(script windows input hotkeys text page)
     add_test(NAME automation_${script}
-      COMMAND orva_automationhost ${automation_dir}/scripts/ ${automation_dir}/scripts/${script}.lua)
+      COMMAND orva_automationhost ${automation_dir}/scripts/ ${automation_dir}/scripts/${script}.lua
+      WORKING_DIRECTORY ${automation_dir}/workdir)
     set_tests_properties(automation_${script} PROPERTIES
       LABELS display
       TIMEOUT 120

@@ -44,4 +44,6 @@ assert(package.loadlib(test.app('instance'), 'luaopen_cjson_safe'))
 
 -- Modules come from the settings directory only.
 assert(t == require('testlib'))
+local f = assert(io.open('cwdmodule.lua'), 'the working directory holds cwdmodule.lua')
+f:close()
 assert(not pcall(require, 'cwdmodule'))

@@ -1,0 +1,2 @@
+-- Lies in the tests' working directory, where require must not look.
+return 'from the working directory'
