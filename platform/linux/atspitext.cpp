@@ -1,6 +1,7 @@
 #include "platform/linux/atspitext.h"
 
 #include <atspi/atspi.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -90,9 +91,14 @@ AtspiAccessible *atspitext::focused() {
   if (!ready_) return nullptr;
   const windowid active = windows_.activewindow();
   const guint pid = active ? windows_.processid(active) : 0;
+  // Our own windows would answer on this very thread, which is busy asking.
+  const auto self = static_cast<guint>(getpid());
+  if (pid && pid == self) return nullptr;
   if (lastfocus_) {
+    // The bus, not the application, knows an object's process.
+    const guint owner = processof(lastfocus_);
     atspi_accessible_clear_cache(lastfocus_);
-    if (hasstate(lastfocus_, ATSPI_STATE_FOCUSED) && (!pid || processof(lastfocus_) == pid))
+    if (owner != self && (!pid || owner == pid) && hasstate(lastfocus_, ATSPI_STATE_FOCUSED))
       return static_cast<AtspiAccessible *>(g_object_ref(lastfocus_));
   }
   const auto deadline = std::chrono::steady_clock::now() + searchlimit;
@@ -104,7 +110,8 @@ AtspiAccessible *atspitext::focused() {
   for (gint i = 0; !failed(error) && i < apps && !found; ++i) {
     AtspiAccessible *app = atspi_accessible_get_child_at_index(desktop, i, &error);
     if (failed(error) || !app) continue;
-    if (!pid || processof(app) == pid) {
+    const guint apppid = processof(app);
+    if (apppid != self && (!pid || apppid == pid)) {
       atspi_accessible_clear_cache(app);
       found = findfocused(app, deadline);
     }

@@ -54,6 +54,11 @@ bool x11hotkeys::grab(int identifier, int virtualkey, unsigned modifiers) {
     XGrabKey(x_.display(), static_cast<int>(keycode), variant, x_.root(), True, GrabModeAsync, GrabModeAsync);
   XSync(x_.display(), False);
   grabs_.push_back({identifier, keycode, mods});
+  // Events that arrived during the round trip sit in Xlib's queue, where
+  // the socket notifier cannot see them.
+  if (notifier_)
+    QMetaObject::invokeMethod(
+        notifier_.get(), [this] { readevents(); }, Qt::QueuedConnection);
   return true;
 }
 
