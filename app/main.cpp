@@ -29,6 +29,7 @@
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
+#include "plugins/desktopplugins.h"
 #include "update/relaunch.h"
 #include "update/updatecheck.h"
 
@@ -109,7 +110,8 @@ int main(int argc, char **argv) {
   QWebEngineProfile *profile = makeprofile(globals->datadir);
   installdownloads(profile);
   desktop.profile = profile;
-  dispatcher commands(desktop);
+  pluginhost plugins(globals->plugins, desktopqxpenv(), updaterequestdownloader());
+  dispatcher commands(desktop, plugins);
   QPointer<browserwindow> mainbrowser;
   QTimer::singleShot(0, &app, [&] {
     auto client = std::make_shared<browserclient>();
@@ -142,6 +144,7 @@ int main(int argc, char **argv) {
     globals->tray.balloon(QString::fromUtf8(updatingtext), QStringLiteral("Update"), niif_user, 10);
   }
   debugout("shutdown: stopping plugins");
+  finiplugins(globals->plugins);
   debugout("shutdown: stopping the sign-in listener");
   stopcallbackserver(std::move(signinlistener));
   debugout("shutdown: pause");

@@ -43,10 +43,13 @@ void mainwindow::showrestore() {
 void mainwindow::hide() { QWidget::hide(); }
 
 void mainwindow::settopmost(bool on) {
-  // Changing the window flags re-creates the native window; keep the geometry.
-  const QRect where = geometry();
-  setWindowFlag(Qt::WindowStaysOnTopHint, on);
-  setGeometry(where);
+  // setWindowFlags() would re-create the native window (a new X11 id, the
+  // browser view re-parented); the widget's record and the native window are
+  // updated separately instead, and the window manager told by Qt.
+  winId();
+  const Qt::WindowFlags flags = on ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
+  overrideWindowFlags(flags);
+  windowHandle()->setFlags(flags);
   show();
 }
 

@@ -5,6 +5,7 @@
 #include "app/appglobals.h"
 #include "app/windowcontrol.h"
 #include "browser/sendtopage.h"
+#include "plugins/pluginhost.h"
 #include "update/updatecheck.h"
 
 bool winposallowed(int left, int top, int screenwidth, int screenheight) {
@@ -22,11 +23,11 @@ bool dispatcher::onprocessmessage(const pagemessage &m) {
   const std::string &name = m.name;
 
   if (name == msg::loadqxp) {
+    plugins.loadqxp(m.getstring(0), m.getstring(1));
     return true;
   }
   if (name == msg::makeqxpcall) {
-    // No plugin has the number: answer at once with an empty result.
-    sendtopage(pagemessage(std::string(msg::qxpcallcompleted), {m.getstring(3), std::string()}));
+    plugins.makeqxpcall(m.getint(0), m.getstring(1), m.getstring(2), m.getstring(3));
     return true;
   }
   if (name == msg::winpos) {

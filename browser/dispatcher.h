@@ -22,13 +22,16 @@ class desktopservices {
 // right or bottom edge; sizes are passed on as given (even negative ones).
 bool winposallowed(int left, int top, int screenwidth, int screenheight);
 
+class pluginhost;
+
 // Carries out the commands the page sends, on the UI thread.
 class dispatcher {
  public:
-  explicit dispatcher(desktopservices &desktop) : desktop(desktop) {}
+  dispatcher(desktopservices &desktop, pluginhost &plugins) : desktop(desktop), plugins(plugins) {}
   // True for every command name it knows; unknown names change nothing.
   bool onprocessmessage(const pagemessage &m);
 
  private:
   desktopservices &desktop;
+  pluginhost &plugins;
 };

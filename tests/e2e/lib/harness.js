@@ -213,6 +213,25 @@ function isviewable(id) {
   }
 }
 
+// The X11 id of the program's tray icon (a small window inside the tray).
+function trayiconid() {
+  try {
+    const ids = xdotool('search', '--classname', 'orvalink-desktop').split('\n').filter(Boolean);
+    return ids.find((id) => { const g = geometry(id); return g.width <= 64 && g.height <= 64 && g.y > 0; }) || null;
+  } catch {
+    return null;
+  }
+}
+
+// The _NET_WM_STATE atoms of a window.
+function wmstate(id) {
+  try {
+    return execFileSync('xprop', ['-id', id, '_NET_WM_STATE'], { encoding: 'utf8' });
+  } catch {
+    return '';
+  }
+}
+
 function clipboard() {
   try {
     return execFileSync('xclip', ['-selection', 'clipboard', '-o'], { encoding: 'utf8', timeout: 5000 });
@@ -229,5 +248,6 @@ function setclipboard(text) {
   return sleep(200);
 }
 
-module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard,
+module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
+  wmstate,
   setclipboard, root, exe };
