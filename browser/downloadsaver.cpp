@@ -5,6 +5,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -25,37 +26,41 @@ downloadstate stateof(const QWebEngineDownloadRequest *download) {
   }
 }
 
-void save(QWebEngineDownloadRequest *download) {
-  const appglobals *g = appglobals::current();
-  const std::string url = download->url().toString().toStdString();
-  if (!g || g->datadir.empty()) {
-    debugout("download of " + url + " cancelled: there is no data directory");
-    download->cancel();
-    return;
-  }
-  const std::string dir = userdownloads(g->datadir);
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
-  if (error) {
-    debugout("download of " + url + " cancelled: cannot create " + dir + ": " + error.message());
-    download->cancel();
-    return;
-  }
-  download->setDownloadDirectory(QString::fromStdString(dir));
-  download->setDownloadFileName(
-      QString::fromStdString(downloadfilename(download->suggestedFileName().toStdString())));
-
-  // One console line per change of the counts or the state; the engine may
-  // signal several changes with the same figures, which show once.
+// One console line per change of the counts or the state; the engine may
+// signal several changes with the same figures, which show once.
+std::function<void()> progressreporter(QWebEngineDownloadRequest *download) {
   const QPointer<QWebEnginePage> page = download->page();
   auto last = std::make_shared<std::string>();
-  const auto report = [download, page, last] {
+  return [download, page, last] {
     const std::string line = progressline(download->url().toString().toStdString(), download->receivedBytes(),
                                           download->totalBytes(), stateof(download));
     if (line == *last) return;
     *last = line;
     if (page) page->runJavaScript(QString::fromStdString(progressscript(line)));
   };
+}
+
+void save(QWebEngineDownloadRequest *download) {
+  const auto report = progressreporter(download);
+  const std::string url = download->url().toString().toStdString();
+  const appglobals *g = appglobals::current();
+  std::string dir;
+  std::error_code error;
+  if (g && !g->datadir.empty()) {
+    dir = userdownloads(g->datadir);
+    std::filesystem::create_directories(dir, error);
+  }
+  if (dir.empty() || error) {
+    debugout("download of " + url + " cancelled: " +
+             (dir.empty() ? std::string("there is no data directory")
+                          : "cannot create " + dir + ": " + error.message()));
+    download->cancel();
+    report();
+    return;
+  }
+  download->setDownloadDirectory(QString::fromStdString(dir));
+  download->setDownloadFileName(
+      QString::fromStdString(downloadfilename(download->suggestedFileName().toStdString())));
   QObject::connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, download, report);
   QObject::connect(download, &QWebEngineDownloadRequest::totalBytesChanged, download, report);
   QObject::connect(download, &QWebEngineDownloadRequest::stateChanged, download, report);
