@@ -100,6 +100,7 @@ test('menu on a page without JsSIP: clipboard by edit state, debug windows, Exit
   await t.test('in a read-only area the first enabled item is Show DevTools: a DevTools window opens', async () => {
     await choose(at(400, 400), 'Down', 'Return');
     devtools = await window('DevTools');
+    await program.line(/^devtools:\/\/devtools\//);
     const g = geometry(devtools);
     assert.ok(g.width >= 400 && g.height >= 300, JSON.stringify(g));
   });
@@ -238,6 +239,19 @@ test('WebRTC and JsSIP logging in a page with a loopback call and a JsSIP stand-
     await choose(body, 'j');
     await service.report((r) => r.jssip === 'disable' && r.ns === 'JsSIP:*');
     await program.line(/^console: %c\[JsSIP Debug\] Logging disabled color: orange; font-weight: bold$/);
+  });
+
+  await t.test('a switch chosen in the WebRTC Internals window runs its script in that window\'s page', async () => {
+    await choose(body, 'w');
+    const id = await window('WebRTC Internals');
+    await sleep(1000);
+    const g = geometry(id);
+    const middle = [String(g.x + Math.floor(g.width / 2)), String(g.y + Math.floor(g.height / 2))];
+    await choose(middle, 'j');
+    await program.line(new RegExp('^' + jssipmissing.replace(/[[\]()%.;]/g, '\\$&') + '$'));
+    assert.equal(service.reports.filter((r) => r.jssip === 'enable').length, 1, 'the main page\'s JsSIP is untouched');
+    await choose(middle, 'e');
+    await gone('WebRTC Internals');
   });
 
   await t.test('after a DevTools window closed, the tray\'s Exit still ends the program', async () => {
