@@ -2,10 +2,13 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/appglobals.h"
 #include "app/windowevents.h"
+#include "app/x11windowstate.h"
+#include "common/debuglog.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
@@ -15,6 +18,7 @@
 
 mainwindow::mainwindow(desktopservices &desktop) : QWidget(nullptr, Qt::Tool), desktop(desktop) {
   setAttribute(Qt::WA_DeleteOnClose, false);
+  winId();
 }
 
 void mainwindow::setbrowserview(QWidget *view) {
@@ -43,14 +47,28 @@ void mainwindow::showrestore() {
 void mainwindow::hide() { QWidget::hide(); }
 
 void mainwindow::settopmost(bool on) {
-  // setWindowFlags() would re-create the native window (a new X11 id, the
-  // browser view re-parented); the widget's record and the native window are
-  // updated separately instead, and the window manager told by Qt.
-  winId();
-  const Qt::WindowFlags flags = on ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
-  overrideWindowFlags(flags);
-  windowHandle()->setFlags(flags);
+  // The state is set on the native window once it is mapped: changing the
+  // widget's flags, or those of a window not yet mapped, re-creates the
+  // native window (a new X11 id, the browser view re-parented).
+  pendingtopmost = on;
   show();
+  applytopmost();
+}
+
+void mainwindow::applytopmost() {
+  if (!pendingtopmost) return;
+  if (!windowHandle()->isExposed()) {
+    // Not mapped yet: look again shortly (the wait ends if it gets hidden).
+    if (isVisible()) QTimer::singleShot(50, this, &mainwindow::applytopmost);
+    return;
+  }
+  const bool on = *pendingtopmost;
+  pendingtopmost.reset();
+  const Qt::WindowFlags flags =
+      on ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
+  overrideWindowFlags(flags);
+  windowHandle()->setFlags(flags);  // kept for later maps
+  setkeepabove(nativeid(), on);     // the window manager changes a mapped window on request only
 }
 
 void mainwindow::placewindow(int x, int y, int width, int height) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "app/windowcontrol.h"
 
@@ -35,7 +36,10 @@ class mainwindow : public QWidget, public windowcontrol {
   bool browserready() const;
   void sendposition();
   void fitbrowser();
+  void applytopmost();
 
   desktopservices &desktop;
   QWidget *browserview = nullptr;
+  // Always-on-top asked for while the window was not yet mapped.
+  std::optional<bool> pendingtopmost;
 };
