@@ -8,7 +8,6 @@
 #include "app/appglobals.h"
 #include "app/windowevents.h"
 #include "app/x11windowstate.h"
-#include "common/debuglog.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
