@@ -43,6 +43,12 @@ int loadlib(lua_State *L) {
   void *self = dlopen(nullptr, RTLD_NOW);
   void *symbol = self ? dlsym(self, init) : nullptr;
   if (self) dlclose(self);
+  // The search also reaches the shared libraries the program uses: keep
+  // only what the executable itself exports.
+  Dl_info found{}, program{};
+  if (symbol && (!dladdr(symbol, &found) || !dladdr(reinterpret_cast<void *>(&loadlib), &program) ||
+                 found.dli_fbase != program.dli_fbase))
+    symbol = nullptr;
   if (!symbol) {
     lua_pushnil(L);
     lua_pushfstring(L, "%s: undefined symbol: %s", path, init);

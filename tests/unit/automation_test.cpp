@@ -362,6 +362,7 @@ TEST_F(scripts, the_json_module_opens_from_the_executable) {
     assert(package.loadlib(exe, '*') == true)
     local f, err, where = package.loadlib(exe, 'no_such_entry')
     assert(f == nil and where == 'init', err)
+    assert(package.loadlib(exe, 'lua_pushnil') == nil, 'only what the executable exports')
     local g, err2 = package.loadlib('/nonexistent/lib.so', 'x')
     assert(g == nil and err2)
   )");
