@@ -55,7 +55,10 @@ function M.visible(id)
   return M.sh('xdotool search --onlyvisible --name . 2>/dev/null'):find('%f[%d]' .. id .. '%f[%D]') ~= nil
 end
 
-function M.close(w) os.execute('xdotool windowkill ' .. w.id .. ' 2>/dev/null') end
+function M.close(w)
+  os.execute('xdotool windowkill ' .. w.id .. ' 2>/dev/null')
+  os.remove(w.log)
+end
 
 -- The log lines a window wrote after the first `skip` lines, joined by commas.
 function M.since(w, skip, pattern)

@@ -32,12 +32,14 @@ assert(frozen == nil, 'a stopped application has no text: ' .. tostring(frozen))
 assert(waited < 8000, 'waited ' .. waited)
 print('stopped application answered nothing after ' .. waited .. ' ms')
 os.execute('xdotool windowkill ' .. id)
+os.remove(log)
 
 -- Our own text, read by another program and by us, byte for byte.
 qx.setclipboardtext('caf\xC3\xA9 bytes')
 local out = os.tmpname()
 os.execute('xclip -o -selection clipboard > ' .. t.quote(out) .. ' 2>/dev/null &')
 t.waitfor(function() return t.read(out) == 'caf\xC3\xA9 bytes' end, 5000, 'xclip to read our text')
+os.remove(out)
 assert(qx.getclipboardtext() == 'caf\xC3\xA9 bytes')
 
 -- Another program's text, seen at once even though the event loop has not run.
