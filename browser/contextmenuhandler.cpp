@@ -16,22 +16,23 @@ static_assert(menuedit_canpaste == QWebEngineContextMenuRequest::CanPaste);
 
 namespace {
 
-QString scriptsource(debugscript script) {
-  const char *name = "webrtc-enable";
+const char *scriptname(debugscript script) {
   switch (script) {
     case debugscript::webrtcenable:
-      break;
+      return "webrtc-enable";
     case debugscript::webrtcdisable:
-      name = "webrtc-disable";
-      break;
+      return "webrtc-disable";
     case debugscript::jssipenable:
-      name = "jssip-enable";
-      break;
+      return "jssip-enable";
     case debugscript::jssipdisable:
-      name = "jssip-disable";
-      break;
+      return "jssip-disable";
   }
-  QFile f(QStringLiteral(":/browser/debugscripts/%1.js").arg(QLatin1String(name)));
+  return "";
+}
+
+// The scripts are resources of the program (browser/debugscripts/*.js).
+QString scriptsource(debugscript script) {
+  QFile f(QStringLiteral(":/browser/debugscripts/%1.js").arg(QLatin1String(scriptname(script))));
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
