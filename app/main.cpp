@@ -21,6 +21,7 @@
 #include "app/schemeblocker.h"
 #include "app/stderrlog.h"
 #include "authserver/callbackserver.h"
+#include "automation/scripthost.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserwindow.h"
@@ -29,6 +30,7 @@
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
+#include "platform/linux/linuxdesktop.h"
 #include "plugins/desktopplugins.h"
 #include "update/relaunch.h"
 #include "update/updatecheck.h"
@@ -88,8 +90,8 @@ int main(int argc, char **argv) {
   app.setApplicationName(QStringLiteral("orvalink-desktop"));
   app.setWindowIcon(QIcon(QStringLiteral(":/app/orvalink.png")));
 
-  // 5-6. Settings: the data directory.
-  globals->datadir = datadirectory(0);
+  // 5-6. The script host runs settings.lua: data directory, title, icon.
+  initscripting(settingsdirof(globals->instance), "settings.lua", makelinuxdesktop());
   debugout("data directory: " + globals->datadir);
 
   // 7-8. The main window at the bottom-right corner of the primary screen.
@@ -121,6 +123,9 @@ int main(int argc, char **argv) {
     window.setbrowserview(mainbrowser->view());
     mainbrowser->loadurl(globals->serviceorigin + "/a/desktop/");
   });
+
+  // 11. The automation module.
+  loadautomation();
 
   // 12. The sign-in listener.
   std::unique_ptr<callbackserver> signinlistener = startcallbackserver();
@@ -160,6 +165,8 @@ int main(int argc, char **argv) {
   debugout("shutdown: tray icon removed");
   globals->tray.remove();
   debugout("shutdown: scripts closed");
+  lua_close(globals->lua);
+  globals->lua = nullptr;
   debugout("shutdown: application state released");
   globals->mainwindow = nullptr;
   globals.reset();

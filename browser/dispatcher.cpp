@@ -4,6 +4,7 @@
 
 #include "app/appglobals.h"
 #include "app/windowcontrol.h"
+#include "automation/scripthost.h"
 #include "browser/sendtopage.h"
 #include "plugins/pluginhost.h"
 #include "update/updatecheck.h"
@@ -74,6 +75,7 @@ bool dispatcher::onprocessmessage(const pagemessage &m) {
     return true;
   }
   if (name == msg::winonevent) {
+    if (g->lua) onpageevent(g->lua, m.getstring(0));
     return true;
   }
   if (name == msg::winauth) {

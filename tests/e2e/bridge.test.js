@@ -8,32 +8,12 @@ const http = require('node:http');
 const { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, setclipboard,
   trayiconid, wmstate } = require('./lib/harness');
 
-// The test page runs what the test sends it: each /next answer is a script.
-const page = `<title>bridge</title><script>
-  window.cmd = async function loop() {
-    for (;;) {
-      const r = await fetch('/next');
-      const code = await r.text();
-      try { await (0, eval)(code); } catch (e) { report({ error: String(e) }); }
-    }
-  };
-  winOnPos(function (l, r, t, b) { report({ pos: [l, r, t, b] }); });
-  winOnActivate(function (text) { report({ activate: text }); });
-  window.makeCall = function (n) { report({ makeCall: n }); };
-  report({ ready: true });
-  cmd();
-</script>`;
-
 async function setup(t) {
   const service = await new fakeservice().start();
-  const queue = [];
-  let waiting = null;
-  service.route('/next', (req, res) => {
-    const send = (code) => { res.writeHead(200, { 'Content-Type': 'text/javascript' }); res.end(code); };
-    if (queue.length) send(queue.shift()); else waiting = send;
-  });
-  const run = (code) => { if (waiting) { const w = waiting; waiting = null; w(code); } else queue.push(code); };
-  service.page(page);
+  const run = service.scripted(`<script>
+    winOnPos(function (l, r, t, b) { report({ pos: [l, r, t, b] }); });
+    winOnActivate(function (text) { report({ activate: text }); });
+  </script>`);
   const program = new app({ origin: service.origin }).start();
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.ready);

@@ -89,6 +89,49 @@ class fakeservice extends EventEmitter {
     });
   }
 
+  // Makes the start page a scripted one: it reports { ready: n } (n counts
+  // its loads), then runs each script given to the returned run(), in order.
+  // Extra HTML (e.g. functions the page defines) goes before the loop.
+  scripted(extra = '') {
+    const queue = [];
+    let waiting = null;
+    // A page that navigates away leaves its request open: only the newest
+    // one is answered, and a closed one gives its script back to the queue.
+    this.route('/next', (req, res) => {
+      let answered = null;
+      const send = (code) => {
+        answered = code;
+        res.writeHead(200, { 'Content-Type': 'text/javascript' });
+        res.end(code);
+      };
+      res.on('close', () => {
+        if (waiting === send) waiting = null;
+        if (answered !== null && !res.writableFinished) queue.unshift(answered);
+      });
+      if (queue.length) send(queue.shift()); else waiting = send;
+    });
+    let loads = 0;
+    this.route('/loads', (req, res) => { res.writeHead(200); res.end(String(++loads)); });
+    this.page(extra + `<script>
+      (async function () {
+        const n = Number(await (await fetch('/loads')).text());
+        report({ ready: n });
+        for (;;) {
+          const code = await (await fetch('/next')).text();
+          try { await (0, eval)(code); } catch (e) { report({ error: String(e) }); }
+        }
+      })();
+    </script>`);
+    return (code) => {
+      if (waiting) { const w = waiting; waiting = null; w(code); } else queue.push(code);
+    };
+  }
+
+  // Paths requested so far, for failure messages.
+  trail() {
+    return this.requests.map((r) => r.method + ' ' + r.url).join('\n');
+  }
+
   // Resolves with the first report (past or future) that `match` accepts.
   report(match, timeoutms = 15000) {
     const found = this.reports.find(match);
