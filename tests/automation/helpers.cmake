@@ -31,7 +31,6 @@ if(ORVALINK_GUI)
       LABELS display
       TIMEOUT 120
       RESOURCE_LOCK desktop
-      SKIP_RETURN_CODE 77
       FAIL_REGULAR_EXPRESSION "FAILED:"
       ENVIRONMENT "ORVA_TESTWINDOW=$<TARGET_FILE:orva_testwindow>;ORVA_FIELDWINDOW=$<TARGET_FILE:orva_fieldwindow>;LOCALAPPDATA=${CMAKE_CURRENT_BINARY_DIR}/automation-localappdata")
   endforeach()
