@@ -5,12 +5,32 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { fakeservice, app, until, mainwindowid, geometry } = require('./lib/harness');
+const { spawn, execFileSync } = require('node:child_process');
+const { fakeservice, app, sleep, until, mainwindowid, geometry, trayiconid } = require('./lib/harness');
+
+// Command lines of the engine's renderer processes.
+function renderers() {
+  const out = [];
+  for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    try {
+      // Chromium rewrites its processes' titles: arguments may be joined by spaces.
+      const args = fs.readFileSync('/proc/' + pid + '/cmdline', 'utf8').replace(/\0/g, ' ');
+      if (args.includes(' --type=renderer ')) out.push(args);
+    } catch { /* gone meanwhile */ }
+  }
+  return out;
+}
 
 test('start-up, start page, window placement and shutdown order', async (t) => {
   const service = await new fakeservice().start();
   service.page(`<title>console</title><script>report({ loaded: location.href, ua: navigator.userAgent,
-    bridge: typeof winPos });</script>`);
+    bridge: typeof winPos });</script>
+    <iframe src="${service.origin.replace('127.0.0.1', 'localhost')}/foreign"></iframe>
+    <iframe src="/own"></iframe>`);
+  const framereport = `<script>fetch('/report', { method: 'POST', mode: 'no-cors',
+    body: JSON.stringify({ frame: location.host, bridge: typeof winPos, copy: typeof winCopy }) });</script>`;
+  service.route('/foreign', framereport);
+  service.route('/own', framereport);
   const program = new app({ origin: service.origin }).start();
   t.after(async () => { program.kill(); await service.stop(); });
 
@@ -25,8 +45,12 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
     assert.equal(first.headers['user-agent'], 'vaVederorIduroru/1.1.8');
     assert.equal(loaded.ua, 'vaVederorIduroru/1.1.8');
   });
-  await t.test('the page of the service gets the native functions', () => {
+  await t.test('the service\'s frames get the native functions, frames of other origins do not', async () => {
     assert.equal(loaded.bridge, 'function');
+    const own = await service.report((r) => r.frame && r.frame.startsWith('127.0.0.1'));
+    assert.deepEqual([own.bridge, own.copy], ['function', 'function']);
+    const foreign = await service.report((r) => r.frame && r.frame.startsWith('localhost'));
+    assert.deepEqual([foreign.bridge, foreign.copy], ['undefined', 'undefined']);
   });
   await t.test('the window sits at the bottom-right corner of a 1920x1080 screen', async () => {
     const id = await until(() => mainwindowid(), 'the main window');
@@ -41,6 +65,25 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
       assert.match(text, new RegExp('\\*  ' + s + ' '), s);
     }
     assert.match(text, /disable-features \S*MediaStreamDeviceEnumerationPermission,CalculateNativeWinOcclusion,WebRtcHideLocalIpsWithMdns/);
+  });
+  await t.test('renderers get the switches the engine passes on to them', () => {
+    // The engine copies only some switches to a renderer; the others act in
+    // the browser process (checked above).
+    const all = renderers();
+    assert.ok(all.length > 0);
+    for (const args of all) {
+      for (const s of ['--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling',
+        '--use-fake-ui-for-media-stream']) assert.ok(args.includes(s), s);
+      assert.match(args, /--disable-features=\S*MediaStreamDeviceEnumerationPermission/);
+      assert.match(args, /--disable-features=\S*WebRtcHideLocalIpsWithMdns/);
+    }
+  });
+  await t.test('the tray icon comes back when the tray restarts', async () => {
+    await until(() => trayiconid(), 'the tray icon');
+    execFileSync('pkill', ['-x', 'icewm']);
+    await until(() => !trayiconid(), 'the tray gone');
+    spawn('icewm', [], { detached: true, stdio: 'ignore' }).unref();
+    await until(() => trayiconid(), 'the tray icon back');
   });
   await t.test('Exit ends the program with the shutdown steps in order', async () => {
     const { code } = await program.stop();
