@@ -9,17 +9,23 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <unistd.h>
 
 #include "app/appglobals.h"
 #include "app/cmdline.h"
 #include "app/commandsocket.h"
+#include "app/dialrelay.h"
+#include "app/dialuri.h"
+#include "app/handover.h"
 #include "app/mainwindow.h"
 #include "app/qtdesktop.h"
 #include "app/qttrayhost.h"
+#include "app/windowevents.h"
 #include "app/schemeblocker.h"
 #include "app/stderrlog.h"
+#include "app/usage.h"
 #include "authserver/callbackserver.h"
 #include "automation/scripthost.h"
 #include "browser/browserapp.h"
@@ -27,6 +33,8 @@
 #include "browser/browserwindow.h"
 #include "browser/dispatcher.h"
 #include "browser/downloadsaver.h"
+#include "browser/pagechannel.h"
+#include "browser/sendtopage.h"
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
@@ -63,9 +71,37 @@ QWebEngineProfile *makeprofile(const std::string &datadir) {
 
 int main(int argc, char **argv) {
   const cmdline options = parsecmdline(std::vector<std::string>(argv, argv + argc));
+  if (options.help || options.version) {
+    std::fputs((options.help ? helptext() : versiontext()).c_str(), stdout);
+    return 0;
+  }
   if (options.command) {
     QCoreApplication client(argc, argv);
     return commandsocket::post(*options.command);
+  }
+  std::optional<std::string> dialnumber;
+  if (options.dialuri) {
+    dialnumber = dialablenumber(*options.dialuri);
+    if (!dialnumber) {
+      std::fprintf(stderr,
+                   "orvalink-desktop: no number to dial in %s (at most %zu digits, '+', '*' or '#')\n",
+                   options.dialuri->c_str(), maxdialbytes);
+      return 2;
+    }
+  }
+  // A copy already running takes the request and comes to the front. Its
+  // scripts may hold its event loop for up to 10 s, hence the long wait.
+  const handoverrequest handover =
+      dialnumber ? handoverrequest{handoverrequest::kind::dial, *dialnumber} : handoverrequest{};
+  switch (sendtorunningcopy(commandsocketpath(), handoverline(handover), std::chrono::seconds(15))) {
+    case handoverresult::delivered:
+      return 0;
+    case handoverresult::notrunning:
+      break;
+    case handoverresult::refused:
+    case handoverresult::noanswer:
+      std::fprintf(stderr, "orvalink-desktop: a running copy did not take the request\n");
+      return 1;
   }
   // The engine's sandbox is not used (as root under Xvfb it could not start).
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -99,7 +135,8 @@ int main(int argc, char **argv) {
   mainwindow window(desktop);
   window.setWindowTitle(globals->title);
   const QRect screen = app.primaryScreen() ? app.primaryScreen()->geometry() : QRect(0, 0, 800, 650);
-  window.setGeometry(screen.width() - 800, screen.height() - 650, 800, 650);
+  const placement at = mainwindowplacement(screen.width(), screen.height());
+  window.setGeometry(at.x, at.y, at.width, at.height);
   globals->mainwindow = &window;
 
   // 9. The tray icon.
@@ -114,12 +151,20 @@ int main(int argc, char **argv) {
   desktop.profile = profile;
   pluginhost plugins(globals->plugins, desktopqxpenv(), updaterequestdownloader());
   dispatcher commands(desktop, plugins);
+  // Telephone links are dialled the way qx.dial does, once the page can take them.
+  dialrelay dials(
+      [](const std::string &number) { sendtopage(pagemessage(std::string(msg::dial), {number})); });
+  if (dialnumber) dials.request(*dialnumber);
   QPointer<browserwindow> mainbrowser;
   QTimer::singleShot(0, &app, [&] {
     auto client = std::make_shared<browserclient>();
     client->quitmessageloop = [] { QCoreApplication::quit(); };
     globals->app->client = client;
     mainbrowser = new browserwindow(profile, *client, commands);
+    QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
+                     [&dials](bool ok) { dials.pageloaded(ok); });
+    if (auto *channel = mainbrowser->findChild<pagechannel *>())
+      QObject::connect(channel, &pagechannel::listening, &app, [&dials] { dials.bridgelistening(); });
     window.setbrowserview(mainbrowser->view());
     mainbrowser->loadurl(globals->serviceorigin + "/a/desktop/");
   });
@@ -130,8 +175,12 @@ int main(int argc, char **argv) {
   // 12. The sign-in listener.
   std::unique_ptr<callbackserver> signinlistener = startcallbackserver();
 
-  // Commands posted by other programs.
-  commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); });
+  // Commands posted by other programs, and the requests of later starts.
+  commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); },
+                                [&window, &dials](const handoverrequest &r) {
+                                  window.showrestore();
+                                  if (r.what == handoverrequest::kind::dial) dials.request(r.number);
+                                });
   commandlistener.listen();
 
   // 13. Show the window in front.
@@ -142,6 +191,8 @@ int main(int argc, char **argv) {
   // 14. The event loop runs until the main browser has closed or an update
   // has been scheduled.
   app.exec();
+  // A copy started from now on (the update's installer may start one) runs on its own.
+  commandlistener.close();
 
   // Shutdown, strictly in this order.
   if (!globals->updatecommand.empty()) {

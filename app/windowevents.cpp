@@ -37,6 +37,10 @@ bool parsecommandtext(const std::string &text, unsigned int &wparam) {
   return true;
 }
 
+placement mainwindowplacement(int screenwidth, int screenheight) {
+  return {screenwidth - 800, screenheight - 650, 800, 650};
+}
+
 std::vector<std::string> engineswitches() {
   return {
       "--enable-media-stream",

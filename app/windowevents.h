@@ -30,5 +30,13 @@ commandkind classifycommand(unsigned int wparam, bool browserready);
 // Returns false for anything else.
 bool parsecommandtext(const std::string &text, unsigned int &wparam);
 
+// Where the 800 x 650 main window starts: flush with the bottom-right
+// corner of the primary screen. {x, y, width, height}.
+struct placement {
+  int x, y, width, height;
+  bool operator==(const placement &) const = default;
+};
+placement mainwindowplacement(int screenwidth, int screenheight);
+
 // Chromium switches the program adds to every browser process, in order.
 std::vector<std::string> engineswitches();

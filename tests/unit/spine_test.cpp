@@ -67,6 +67,11 @@ TEST(windowevents, activation_is_held_back_within_a_second_of_the_last) {
   EXPECT_EQ(activationtext(""), "");
 }
 
+TEST(windowevents, the_main_window_starts_at_the_bottom_right_corner) {
+  EXPECT_EQ(mainwindowplacement(1920, 1080), (placement{1120, 430, 800, 650}));
+  EXPECT_EQ(mainwindowplacement(640, 480), (placement{-160, -170, 800, 650}));
+}
+
 TEST(windowevents, commands_are_classified_as_the_tray_and_other_programs_send_them) {
   EXPECT_EQ(classifycommand(0x200u << 16, false), commandkind::hide);
   EXPECT_EQ(classifycommand(105, false), commandkind::unhandled);
