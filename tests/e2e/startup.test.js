@@ -93,6 +93,11 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
       'shutdown: pause', 'shutdown: browser engine', 'shutdown: tray icon removed', 'shutdown: scripts closed',
       'shutdown: application state released']);
   });
+  await t.test('a command posted with no program running says so and fails', async () => {
+    const { code, err } = await program.command('105');
+    assert.equal(code, 1);
+    assert.match(err, /not running/);
+  });
   await t.test('browser data lives in the data directory', () => {
     assert.ok(fs.existsSync(program.data + '/all/orvalink Desktop for Windows/Storage'));
   });
