@@ -1,0 +1,63 @@
+// A bare Qt WebEngine program, the baseline of the start-up, memory and page
+// round-trip benchmarks: one window with one view showing one page, a named
+// persistent profile, and the web channel library injected into the page with
+// one object that echoes messages.
+//
+//   minibrowser --data=DIR URL [--webEngineArgs SWITCH...]
+#include <QApplication>
+#include <QFile>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+#include <cstdio>
+
+#include "bench/minibrowser.h"
+
+int main(int argc, char **argv) {
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QApplication app(argc, argv);
+  QString url, data;
+  for (const QString &a : app.arguments().mid(1)) {
+    if (a == QLatin1String("--webEngineArgs")) break;
+    if (a.startsWith(QLatin1String("--data=")))
+      data = a.mid(7);
+    else if (!a.startsWith(QLatin1String("--")))
+      url = a;
+  }
+  if (url.isEmpty() || data.isEmpty()) {
+    std::fprintf(stderr, "usage: minibrowser --data=DIR URL [--webEngineArgs SWITCH...]\n");
+    return 2;
+  }
+
+  QWebEngineProfile profile(QStringLiteral("minibrowser"));
+  profile.setPersistentStoragePath(data + QStringLiteral("/Storage"));
+  profile.setCachePath(data + QStringLiteral("/Cache"));
+
+  QWebEngineView view;
+  auto *page = new QWebEnginePage(&profile, &view);
+  view.setPage(page);
+
+  pingpong echo;
+  QWebChannel channel;
+  channel.registerObject(QStringLiteral("echo"), &echo);
+  page->setWebChannel(&channel);
+  QFile library(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  library.open(QIODevice::ReadOnly);
+  QWebEngineScript script;
+  script.setName(QStringLiteral("webchannel"));
+  script.setSourceCode(QString::fromUtf8(library.readAll()));
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  page->scripts().insert(script);
+
+  view.resize(800, 650);
+  view.show();
+  page->load(QUrl(url));
+  const int status = app.exec();
+  // The page goes before the profile it uses.
+  delete page;
+  return status;
+}

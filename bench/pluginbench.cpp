@@ -1,0 +1,245 @@
+// Plugin call round trips, for scripts/bench: a call queued to a plugin worker
+// until its answer comes back, with the plugin served in-process and through
+// the bridge, against a raw ping-pong of the same message over a Unix-domain
+// socket with a 64-bit and a 32-bit peer. Prints one JSON object.
+//
+//   pluginbench --relay=MODRELAY --plugin64=LIB --plugin32=LIB --peer64=EXE
+//               --peer32=EXE [--calls=N] [--warmup=N] [--size=BYTES]...
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/benchstats.h"
+#include "plugins/pipemsg.h"
+#include "plugins/qxp.h"
+
+extern char **environ;
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+struct options {
+  std::string relay, plugin64, plugin32, peer64, peer32;
+  int calls = 20000;
+  int warmup = 500;
+  int blocks = 20;
+  std::vector<std::size_t> sizes;
+};
+
+// The answer of the one call in flight. The caller either spins on the count
+// (the in-process answer comes back within microseconds, and a blocking wait
+// would add the caller's own wake-up to it) or sleeps until it changes, as a
+// reader of a socket does (the bridged calls, like their raw baseline, on a
+// machine with few cores that the spinning caller would share with the
+// bridge).
+class answerbox {
+ public:
+  void put(const pagemessage &m) {
+    {
+      std::lock_guard<std::mutex> lock(guard);
+      result = m.getstring(1);
+      ++count;
+    }
+    changed.notify_one();
+    published.fetch_add(1, std::memory_order_release);
+  }
+  std::string waitafter(long seen, bool spin) {
+    if (spin)
+      for (int spins = 0; published.load(std::memory_order_acquire) == seen; ++spins)
+        if (spins > 2000) std::this_thread::yield();
+    std::unique_lock<std::mutex> lock(guard);
+    changed.wait(lock, [&] { return count != seen; });
+    return result;
+  }
+  long seen() {
+    std::lock_guard<std::mutex> lock(guard);
+    return count;
+  }
+
+ private:
+  std::mutex guard;
+  std::condition_variable changed;
+  long count = 0;
+  std::atomic<long> published{0};
+  std::string result;
+};
+
+// Round trips through a started plugin worker; false when an answer was not
+// the echo of its call.
+bool measureplugin(qxp &plugin, answerbox &box, bool spin, const std::string &payload, int warmup, int calls,
+                   std::vector<double> &us) {
+  for (int i = 0; i < warmup + calls; ++i) {
+    const long seen = box.seen();
+    const auto start = clock_type::now();
+    plugin.call(std::to_string(i), "echo", payload);
+    const std::string answer = box.waitafter(seen, spin);
+    const auto end = clock_type::now();
+    if (answer != payload) return false;
+    if (i >= warmup) us.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+  }
+  return true;
+}
+
+// A peer process connected to a fresh socket; -1 when it could not be made.
+struct peerprocess {
+  pid_t pid = -1;
+  int fd = -1;
+  ~peerprocess() {
+    if (fd >= 0) ::close(fd);
+    if (pid > 0) ::waitpid(pid, nullptr, 0);
+  }
+};
+
+bool startpeer(const std::string &exe, const std::string &dir, peerprocess &peer) {
+  const std::string path = dir + "/ping";
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  ::unlink(path.c_str());
+  if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      ::listen(listener, 1) != 0) {
+    std::perror("pluginbench: peer socket");
+    return false;
+  }
+  std::vector<char *> argv{const_cast<char *>(exe.c_str()), const_cast<char *>(path.c_str()), nullptr};
+  if (::posix_spawn(&peer.pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    ::close(listener);
+    return false;
+  }
+  peer.fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+  ::close(listener);
+  ::unlink(path.c_str());
+  return peer.fd >= 0;
+}
+
+bool readexact(int fd, char *p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t r = ::read(fd, p, n);
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+// The raw ping-pong: one framed write of "echo|payload" (the bridge's message
+// for the same call), the same frame read back.
+bool measureraw(int fd, const std::string &payload, int warmup, int calls, std::vector<double> &us) {
+  const std::string body = "echo|" + payload;
+  std::string frame(4, '\0');
+  for (int b = 0; b < 4; ++b) frame[b] = static_cast<char>((body.size() >> (8 * b)) & 0xff);
+  frame += body;
+  std::string back(frame.size(), '\0');
+  for (int i = 0; i < warmup + calls; ++i) {
+    const auto start = clock_type::now();
+    for (std::size_t done = 0; done < frame.size();) {
+      const ssize_t w = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+      if (w <= 0) return false;
+      done += static_cast<std::size_t>(w);
+    }
+    if (!readexact(fd, back.data(), back.size())) return false;
+    const auto end = clock_type::now();
+    if (back != frame) return false;
+    if (i >= warmup) us.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+  }
+  return true;
+}
+
+std::string argvalue(const std::string &arg, const char *name) {
+  const std::string prefix = std::string("--") + name + "=";
+  return arg.starts_with(prefix) ? arg.substr(prefix.size()) : std::string();
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (auto v = argvalue(a, "relay"); !v.empty()) o.relay = v;
+    if (auto v = argvalue(a, "plugin64"); !v.empty()) o.plugin64 = v;
+    if (auto v = argvalue(a, "plugin32"); !v.empty()) o.plugin32 = v;
+    if (auto v = argvalue(a, "peer64"); !v.empty()) o.peer64 = v;
+    if (auto v = argvalue(a, "peer32"); !v.empty()) o.peer32 = v;
+    if (auto v = argvalue(a, "calls"); !v.empty()) o.calls = std::atoi(v.c_str());
+    if (auto v = argvalue(a, "warmup"); !v.empty()) o.warmup = std::atoi(v.c_str());
+    if (auto v = argvalue(a, "blocks"); !v.empty()) o.blocks = std::max(1, std::atoi(v.c_str()));
+    if (auto v = argvalue(a, "size"); !v.empty()) o.sizes.push_back(std::strtoul(v.c_str(), nullptr, 10));
+  }
+  if (o.relay.empty() || o.plugin64.empty() || o.plugin32.empty() || o.peer64.empty() || o.peer32.empty() ||
+      o.calls <= 0) {
+    std::fprintf(stderr, "pluginbench: missing arguments\n");
+    return 2;
+  }
+  if (o.sizes.empty()) o.sizes.push_back(64);
+
+  std::string scratch = (std::filesystem::temp_directory_path() / "orvapluginbench.XXXXXX").string();
+  if (!::mkdtemp(scratch.data())) return 1;
+
+  answerbox inbox, bridgedbox;
+  qxpenv inenv, bridgedenv;
+  inenv.send = [&inbox](pagemessage m) { inbox.put(m); };
+  bridgedenv.send = [&bridgedbox](pagemessage m) { bridgedbox.put(m); };
+  bridgedenv.relaypath = o.relay;
+  bridgedenv.socketdir = scratch;
+  qxp inprocess(1), bridged(2);
+  inprocess.start(o.plugin64, inenv);
+  bridged.start(o.plugin32, bridgedenv);
+  peerprocess peer64, peer32;
+  if (!startpeer(o.peer64, scratch, peer64) || !startpeer(o.peer32, scratch, peer32)) return 1;
+
+  std::string json = "{\"calls\":" + std::to_string(o.calls) + ",\"sizes\":[";
+  bool ok = true;
+  for (std::size_t s = 0; s < o.sizes.size(); ++s) {
+    const std::string payload(o.sizes[s], 'x');
+    std::map<std::string, std::vector<double>> us;
+    // The four ways take turns in short blocks, so that a change in the
+    // machine's load meets all of them alike.
+    const int blocks = o.blocks;
+    for (int b = 0; ok && b < blocks; ++b) {
+      const int warmup = b == 0 ? o.warmup : 20, calls = o.calls / blocks;
+      ok = ok && measureplugin(inprocess, inbox, true, payload, warmup, calls, us["inprocess"]);
+      ok = ok && measureplugin(bridged, bridgedbox, false, payload, warmup, calls, us["bridged"]);
+      ok = ok && measureraw(peer64.fd, payload, warmup, calls, us["raw64"]);
+      ok = ok && measureraw(peer32.fd, payload, warmup, calls, us["raw32"]);
+    }
+    if (!ok) break;
+    json += std::string(s ? "," : "") + "{\"size\":" + std::to_string(o.sizes[s]);
+    for (auto &[name, samples] : us) json += ",\"" + name + "\":" + statsjson(summarise(samples));
+    json += "}";
+  }
+  json += "]}";
+
+  inprocess.fini();
+  bridged.fini();
+  inprocess.join();
+  bridged.join();
+  ::close(peer64.fd);
+  ::close(peer32.fd);
+  peer64.fd = peer32.fd = -1;
+  std::filesystem::remove_all(scratch);
+  if (!ok) {
+    std::fprintf(stderr, "pluginbench: a call was not answered with its own text\n");
+    return 1;
+  }
+  std::printf("%s\n", json.c_str());
+  return 0;
+}

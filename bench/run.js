@@ -1,0 +1,463 @@
+#!/usr/bin/env node
+// The benchmarks behind scripts/bench. Each figure of the desktop program is
+// measured against a baseline in the same run and printed as a ratio, with
+// the raw numbers beside it; the results also go to a JSON file.
+//
+//   node bench/run.js --build=DIR --out=DIR [--rounds=N]
+//
+// Needs a display with a window manager (scripts/bench provides one), wrk and
+// nginx. Everything listens on loopback only.
+'use strict';
+
+const http = require('node:http');
+const net = require('node:net');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { spawn, execFileSync } = require('node:child_process');
+
+const root = path.resolve(__dirname, '..');
+const demo = require(path.join(root, 'demo', 'server.js'));
+
+function option(name, fallback) {
+  const a = process.argv.find((x) => x.startsWith('--' + name + '='));
+  return a ? a.slice(name.length + 3) : fallback;
+}
+const build = path.resolve(option('build', path.join(root, 'build-bench')));
+const outdir = path.resolve(option('out', path.join(root, 'build', 'bench')));
+const rounds = Number(option('rounds', '5'));
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'orvabench-'));
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const now = () => Number(process.hrtime.bigint()) / 1e6;  // ms
+const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor((s.length - 1) / 2)]; };
+function percentile(xs, p) {
+  const s = [...xs].sort((a, b) => a - b);
+  return s[Math.min(s.length - 1, Math.floor(p * s.length))];
+}
+function log(line) { process.stderr.write(line + '\n'); }
+
+// ------------------------------------------------------------ fake service
+
+// The page the start-up and memory runs load: the demo console, which also
+// tells the service when its load event has fired.
+const consolepage = fs.readFileSync(path.join(root, 'demo', 'public', 'console.html'), 'utf8').replace('</body>',
+  `<script>addEventListener('load', () => fetch('/bench/loaded', { method: 'POST' }));</script>\n</body>`);
+
+// The page of the round-trip runs: inside the desktop program it loads the
+// echo plugin and calls it with winMakeQXPCall; in the bare browser it posts
+// the same message to the echoing channel object. Served cross-origin
+// isolated, which gives performance.now() microsecond resolution.
+function roundtrippage(warmup, count, size) {
+  return `<!doctype html><meta charset="utf-8"><title>round trip</title><script>
+(async function () {
+  const report = (x) => fetch('/bench/report', { method: 'POST', body: JSON.stringify(x) });
+  try {
+    let call;
+    if (typeof winMakeQXPCall === 'function') {
+      const plugin = await new Promise((r) => winLoadQXP(location.origin + '/bench/echo.qxp', r));
+      call = (d) => new Promise((r) => winMakeQXPCall(plugin, 'echo', d, r));
+    } else {
+      const channel = await new Promise((r) => new QWebChannel(qt.webChannelTransport, r));
+      const echo = channel.objects.echo;
+      const waiting = new Map();
+      let next = 0;
+      echo.message.connect((w) => { const f = waiting.get(w[4]); if (f) { waiting.delete(w[4]); f(w[3]); } });
+      call = (d) => new Promise((r) => {
+        const id = String(next++);
+        waiting.set(id, r);
+        echo.post(['makeQXPCall', 1, 'echo', d, id]);
+      });
+    }
+    const payload = 'x'.repeat(${size});
+    for (let i = 0; i < ${warmup}; i++) await call(payload);
+    const samples = [];
+    for (let i = 0; i < ${count}; i++) {
+      const start = performance.now();
+      const answer = await call(payload);
+      samples.push(performance.now() - start);
+      if (answer !== payload) throw new Error('wrong answer: ' + String(answer).slice(0, 40));
+    }
+    report({ samples, isolated: self.crossOriginIsolated === true });
+  } catch (e) {
+    report({ error: String(e) });
+  }
+})();
+</script>`;
+}
+
+class service {
+  constructor(pluginfile) {
+    this.pluginfile = pluginfile;
+    this.mode = 'console';
+    this.waiters = { loaded: [], report: [] };
+    const fallback = demo.handler({ plugins: null });
+    this.server = http.createServer((req, res) => {
+      const chunks = [];
+      req.on('data', (c) => chunks.push(c));
+      req.on('end', () => this.handle(req, res, Buffer.concat(chunks).toString('utf8'), fallback));
+    });
+  }
+
+  async start() {
+    await new Promise((r) => this.server.listen(0, '127.0.0.1', r));
+    this.origin = 'http://127.0.0.1:' + this.server.address().port;
+    return this;
+  }
+
+  stop() {
+    this.server.closeAllConnections?.();
+    return new Promise((r) => this.server.close(r));
+  }
+
+  handle(req, res, body, fallback) {
+    const p = new URL(req.url, this.origin).pathname;
+    if (p === '/a/desktop/' && this.mode === 'console') {
+      res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store' });
+      res.end(consolepage);
+    } else if (p === '/a/desktop/' && this.mode === 'roundtrip') {
+      res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8', 'Cache-Control': 'no-store',
+        'Cross-Origin-Opener-Policy': 'same-origin', 'Cross-Origin-Embedder-Policy': 'require-corp' });
+      res.end(roundtrippage(300, 3000, 64));
+    } else if (p === '/bench/echo.qxp') {
+      res.writeHead(200, { 'Content-Type': 'application/octet-stream' });
+      res.end(fs.readFileSync(this.pluginfile));
+    } else if (p === '/bench/loaded' || p === '/bench/report') {
+      const at = now();
+      res.writeHead(204);
+      res.end();
+      const which = p === '/bench/loaded' ? 'loaded' : 'report';
+      const waiting = this.waiters[which];
+      this.waiters[which] = [];
+      for (const w of waiting) w({ at, body });
+    } else {
+      fallback(req, res);
+    }
+  }
+
+  next(which, timeoutms) {
+    return new Promise((resolve, reject) => {
+      const timer = setTimeout(() => reject(new Error('no ' + which + ' from the page')), timeoutms);
+      this.waiters[which].push((v) => { clearTimeout(timer); resolve(v); });
+    });
+  }
+}
+
+// ------------------------------------------------------------ processes
+
+// The process and all its descendants, from the parent links in /proc.
+function processtree(pid) {
+  const parents = new Map();
+  for (const entry of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry)) continue;
+    try {
+      const stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      parents.set(Number(entry), Number(fields[1]));
+    } catch { /* ended meanwhile */ }
+  }
+  const tree = [pid];
+  for (let i = 0; i < tree.length; i++)
+    for (const [child, parent] of parents) if (parent === tree[i]) tree.push(child);
+  return tree;
+}
+
+// Proportional set size of a process tree in KiB: shared pages are counted
+// once across the processes that share them.
+function psskib(pid) {
+  let total = 0;
+  for (const p of processtree(pid)) {
+    try {
+      const m = /^Pss:\s+(\d+) kB/m.exec(fs.readFileSync(`/proc/${p}/smaps_rollup`, 'utf8'));
+      if (m) total += Number(m[1]);
+    } catch { /* ended meanwhile */ }
+  }
+  return total;
+}
+
+class program {
+  // kind: 'desktop' | 'minimal'; extra: switches for the engine (minimal only)
+  constructor(kind, origin, extra = []) {
+    this.kind = kind;
+    this.origin = origin;
+    this.extra = extra;
+    this.data = path.join(scratch, kind + (extra.length ? '-switches' : ''));
+    fs.mkdirSync(this.data, { recursive: true });
+  }
+
+  start(logname) {
+    const out = fs.openSync(path.join(scratch, logname + '.log'), 'a');
+    const env = { ...process.env, LOCALAPPDATA: path.join(this.data, 'local'),
+      ALLUSERSPROFILE: path.join(this.data, 'all') };
+    const [exe, args] = this.kind === 'desktop'
+      ? [path.join(build, 'orvalink-desktop'), ['--service-origin=' + this.origin]]
+      : [path.join(build, 'bench', 'minibrowser'), ['--data=' + this.data, this.origin + '/a/desktop/',
+        ...(this.extra.length ? ['--webEngineArgs', ...this.extra] : [])]];
+    this.started = now();
+    this.proc = spawn(exe, args, { env, cwd: this.data, stdio: ['ignore', out, out], detached: true });
+    fs.closeSync(out);
+    this.exited = new Promise((r) => this.proc.on('exit', r));
+    return this;
+  }
+
+  // Kills the program and every process it started.
+  async stop() {
+    const tree = processtree(this.proc.pid);
+    for (const p of tree.reverse()) { try { process.kill(p, 'SIGKILL'); } catch { /* gone */ } }
+    try { process.kill(-this.proc.pid, 'SIGKILL'); } catch { /* gone */ }
+    await Promise.race([this.exited, sleep(5000)]);
+    for (let i = 0; i < 50 && tree.some((p) => fs.existsSync(`/proc/${p}/stat`) && !zombie(p)); i++) await sleep(100);
+  }
+}
+
+function zombie(pid) {
+  try {
+    const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+    return stat.slice(stat.lastIndexOf(')') + 2).startsWith('Z');
+  } catch {
+    return true;
+  }
+}
+
+// ------------------------------------------------------------ measurements
+
+// Start-up (spawn → the page's load event reaching the service) and the
+// memory of the whole process tree two seconds after the load.
+async function startupandmemory(svc) {
+  svc.mode = 'console';
+  const verbose = ['--enable-logging', '--log-file=' + path.join(scratch, 'minimal-engine.log'), '--v=1'];
+  const variants = {
+    desktop: () => new program('desktop', svc.origin),
+    minimal: () => new program('minimal', svc.origin),
+    minimalverbose: () => new program('minimal', svc.origin, verbose),
+  };
+  const startup = { desktop: [], minimal: [], minimalverbose: [] };
+  const memory = { desktop: [], minimal: [] };
+  // Round 0 makes each profile and warms the disk cache; it is not counted.
+  for (let round = 0; round <= rounds; round++) {
+    const order = Object.keys(variants);
+    if (round % 2) order.reverse();
+    for (const name of order) {
+      const p = variants[name]().start(name);
+      try {
+        const loaded = await svc.next('loaded', 60000);
+        const ms = loaded.at - p.started;
+        await sleep(2000);
+        const kib = psskib(p.proc.pid);
+        if (round > 0) {
+          startup[name].push(ms);
+          if (memory[name]) memory[name].push(kib);
+        }
+        log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms, ${(kib / 1024).toFixed(0)} MiB`);
+      } finally {
+        await p.stop();
+      }
+      await sleep(300);
+    }
+  }
+  return { startup, memory };
+}
+
+async function roundtrips(svc) {
+  svc.mode = 'roundtrip';
+  const result = {};
+  for (const kind of ['desktop', 'minimal']) {
+    const p = new program(kind, svc.origin).start(kind + '-roundtrip');
+    try {
+      const r = JSON.parse((await svc.next('report', 120000)).body);
+      if (r.error) throw new Error(kind + ' round-trip page: ' + r.error);
+      if (!r.isolated) log('  warning: the round-trip page is not cross-origin isolated; timer resolution is coarse');
+      result[kind] = { p50: percentile(r.samples, 0.5), p99: percentile(r.samples, 0.99), count: r.samples.length };
+      log(`  ${kind}: p50 ${result[kind].p50.toFixed(3)} ms, p99 ${result[kind].p99.toFixed(3)} ms`);
+    } finally {
+      await p.stop();
+    }
+  }
+  return result;
+}
+
+function freeport() {
+  return new Promise((resolve) => {
+    const s = net.createServer().listen(0, '127.0.0.1', () => {
+      const port = s.address().port;
+      s.close(() => resolve(port));
+    });
+  });
+}
+
+function waitport(port) {
+  return new Promise((resolve, reject) => {
+    const end = Date.now() + 10000;
+    const attempt = () => {
+      const c = net.connect(port, '127.0.0.1', () => { c.destroy(); resolve(); });
+      c.on('error', () => (Date.now() > end ? reject(new Error('nothing listens on ' + port)) : setTimeout(attempt, 50)));
+    };
+    attempt();
+  });
+}
+
+// One wrk run: connections per second (one request each, the server closes)
+// and the latency percentiles.
+function wrk(port) {
+  const out = execFileSync('wrk', ['-t1', '-c8', '-d4s', '--latency', '-H', 'Connection: close',
+    `http://127.0.0.1:${port}/api/user/completeauth?code=bench`], { encoding: 'utf8' });
+  const rate = Number(/Requests\/sec:\s+([\d.]+)/.exec(out)[1]);
+  const unit = (v, u) => Number(v) * ({ us: 0.001, ms: 1, s: 1000 }[u]);
+  const pct = (p) => { const m = new RegExp(`\\b${p}%\\s+([\\d.]+)(us|ms|s)\\b`).exec(out); return m ? unit(m[1], m[2]) : NaN; };
+  const bad = /Non-2xx or 3xx responses: (\d+)/.exec(out);
+  const errors = /Socket errors: (.*)/.exec(out);
+  return { rate, p50: pct(50), p99: pct(99), non2xx: bad ? Number(bad[1]) : 0, errors: errors ? errors[1] : '' };
+}
+
+async function listener() {
+  const body = '<html><h1>You may now close this window</h1></html>';
+  const nginxdir = path.join(scratch, 'nginx');
+  fs.mkdirSync(nginxdir, { recursive: true });
+  const nginxport = await freeport();
+  // One worker, the same 51-byte reply, every connection closed after it,
+  // and one access log line per request (the listener logs each target).
+  fs.writeFileSync(path.join(nginxdir, 'nginx.conf'), `
+worker_processes 1;
+daemon off;
+pid ${nginxdir}/nginx.pid;
+error_log ${nginxdir}/error.log;
+events { worker_connections 1024; }
+http {
+  access_log ${nginxdir}/access.log;
+  keepalive_timeout 0;
+  client_body_temp_path ${nginxdir}/body;
+  proxy_temp_path ${nginxdir}/proxy;
+  fastcgi_temp_path ${nginxdir}/fastcgi;
+  uwsgi_temp_path ${nginxdir}/uwsgi;
+  scgi_temp_path ${nginxdir}/scgi;
+  server {
+    listen 127.0.0.1:${nginxport};
+    location /api/user/completeauth { default_type text/html; return 200 '${body}'; }
+  }
+}
+`);
+  const nginx = spawn('nginx', ['-p', nginxdir, '-c', path.join(nginxdir, 'nginx.conf')], { stdio: 'ignore' });
+  const hostlog = fs.openSync(path.join(scratch, 'signinhost.log'), 'w');
+  const host = spawn(path.join(build, 'bench', 'signinhost'), ['0'], { stdio: ['pipe', 'pipe', hostlog] });
+  fs.closeSync(hostlog);
+  let hostout = '';
+  host.stdout.on('data', (c) => { hostout += c; });
+  try {
+    for (let i = 0; i < 100 && !/\n/.test(hostout); i++) await sleep(50);
+    const port = Number(hostout.split('\n')[0]);
+    await waitport(port);
+    await waitport(nginxport);
+    const runs = { desktop: [], nginx: [] };
+    for (let i = 0; i < 3; i++) {
+      runs.nginx.push(wrk(nginxport));
+      runs.desktop.push(wrk(port));
+      log(`  run ${i}: listener ${runs.desktop[i].rate.toFixed(0)}/s, nginx ${runs.nginx[i].rate.toFixed(0)}/s`);
+    }
+    for (const r of [...runs.desktop, ...runs.nginx])
+      if (r.non2xx || r.errors) log(`  warning: ${r.non2xx} non-2xx replies, socket errors: ${r.errors}`);
+    const pick = (xs) => ({ rate: median(xs.map((x) => x.rate)), p50: median(xs.map((x) => x.p50)),
+      p99: median(xs.map((x) => x.p99)), non2xx: xs.reduce((a, x) => a + x.non2xx, 0) });
+    return { desktop: pick(runs.desktop), nginx: pick(runs.nginx) };
+  } finally {
+    host.stdin.end();
+    nginx.kill('SIGQUIT');
+    await Promise.race([new Promise((r) => host.on('exit', r)), sleep(3000)]);
+    await Promise.race([new Promise((r) => nginx.on('exit', r)), sleep(3000)]);
+  }
+}
+
+function plugincalls() {
+  const b = (name) => path.join(build, 'bench', name);
+  const out = execFileSync(b('pluginbench'), ['--relay=' + path.join(build, 'modrelay'),
+    '--plugin64=' + b('libbenchecho64.so'), '--plugin32=' + b('libbenchecho32.so'),
+    '--peer64=' + b('pingpeer64'), '--peer32=' + b('pingpeer32'), '--calls=20000', '--size=64', '--size=4096'],
+  { encoding: 'utf8', stdio: ['ignore', 'pipe', fs.openSync(path.join(scratch, 'pluginbench.log'), 'w')],
+    maxBuffer: 1 << 20 });
+  return JSON.parse(out);
+}
+
+// ------------------------------------------------------------ report
+
+function row(figure, unit, ours, baseline, better, goal, note = '') {
+  const ratio = ours / baseline;
+  let met = '';
+  if (goal) met = (better === 'lower' ? ratio <= goal : ratio >= goal) ? 'yes' : 'NO';
+  return { figure, unit, ours, baseline, ratio, better, goal: goal || null, met, note };
+}
+
+function fmt(v) {
+  if (!Number.isFinite(v)) return '-';
+  if (Math.abs(v) >= 1000) return v.toFixed(0);
+  if (Math.abs(v) >= 10) return v.toFixed(1);
+  return v.toFixed(3);
+}
+
+function printtable(rows) {
+  const head = ['figure', 'ours', 'baseline', 'unit', 'ratio', 'goal', 'met'];
+  const cells = rows.map((r) => [r.figure, fmt(r.ours), fmt(r.baseline), r.unit, r.ratio.toFixed(2) + 'x',
+    r.goal ? (r.better === 'lower' ? '<= ' : '>= ') + r.goal + 'x' : '', r.met]);
+  const widths = head.map((h, i) => Math.max(h.length, ...cells.map((c) => c[i].length)));
+  const line = (c) => c.map((x, i) => (i === 0 ? x.padEnd(widths[i]) : x.padStart(widths[i]))).join('  ');
+  console.log(line(head));
+  console.log(widths.map((w) => '-'.repeat(w)).join('  '));
+  for (const c of cells) console.log(line(c));
+  for (const r of rows) if (r.note) console.log(`  ${r.figure}: ${r.note}`);
+}
+
+async function main() {
+  const svc = await new service(path.join(build, 'bench', 'libbenchecho64.so')).start();
+  const raw = { when: new Date().toISOString(), host: os.hostname(), cpus: os.cpus().length,
+    cpu: os.cpus()[0]?.model, load: os.loadavg(), rounds };
+  try {
+    log('start-up and memory (' + rounds + ' rounds after a warm-up round)');
+    Object.assign(raw, await startupandmemory(svc));
+    log('page bridge round trip');
+    raw.roundtrip = await roundtrips(svc);
+    log('sign-in listener against nginx');
+    raw.listener = await listener();
+    log('plugin calls');
+    raw.plugins = plugincalls();
+  } finally {
+    await svc.stop();
+  }
+
+  const s = raw.startup, m = raw.memory, rt = raw.roundtrip, l = raw.listener;
+  const rows = [
+    row('start-up to page loaded', 'ms', median(s.desktop), median(s.minimal), 'lower', 1.15),
+    row('  bare browser with verbose engine log', 'ms', median(s.minimalverbose), median(s.minimal), 'lower', null,
+      'the bare browser with the --enable-logging --v=1 switches the program uses'),
+    row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.2),
+    row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.5),
+    row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.5),
+    row('listener connections/s', '1/s', l.desktop.rate, l.nginx.rate, 'higher', 1.0,
+      l.desktop.non2xx ? `${l.desktop.non2xx} replies were not 200` : ''),
+    row('listener latency p50', 'ms', l.desktop.p50, l.nginx.p50, 'lower', null),
+    row('listener latency p99', 'ms', l.desktop.p99, l.nginx.p99, 'lower', null),
+  ];
+  for (const size of raw.plugins.sizes) {
+    const b = `${size.size} B`;
+    rows.push(row(`plugin in-process p50, ${b}`, 'us', size.inprocess.p50_us, size.raw64.p50_us, 'lower', null,
+      size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 64-bit peer; goal p50 <= 10 us' : ''));
+    rows.push(row(`plugin in-process p99, ${b}`, 'us', size.inprocess.p99_us, size.raw64.p99_us, 'lower', null));
+    rows.push(row(`plugin bridged p50, ${b}`, 'us', size.bridged.p50_us, size.raw32.p50_us, 'lower', 1.5,
+      size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 32-bit peer, run the same way as the bridge' : ''));
+    rows.push(row(`plugin bridged p99, ${b}`, 'us', size.bridged.p99_us, size.raw32.p99_us, 'lower', 1.5));
+    rows.push(row(`plugin bridged calls/s, ${b}`, '1/s', size.bridged.per_s, size.raw32.per_s, 'higher', null));
+  }
+  const inp50 = raw.plugins.sizes[0].inprocess.p50_us;
+  console.log();
+  printtable(rows);
+  console.log(`  in-process p50 ${inp50.toFixed(1)} us: goal <= 10 us ${inp50 <= 10 ? 'met' : 'NOT met'}`);
+
+  fs.mkdirSync(outdir, { recursive: true });
+  const stamp = raw.when.replace(/[:.]/g, '-');
+  const json = JSON.stringify({ rows, raw }, null, 2);
+  fs.writeFileSync(path.join(outdir, `bench-${stamp}.json`), json);
+  fs.writeFileSync(path.join(outdir, 'latest.json'), json);
+  console.log(`\nresults: ${path.join(outdir, `bench-${stamp}.json`)}`);
+}
+
+main().catch((e) => {
+  console.error(e.stack || String(e));
+  process.exitCode = 1;
+});
