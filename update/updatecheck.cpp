@@ -48,8 +48,11 @@ void installerdone(const updaterequest &request) {
   }
   g->updatecommand = installercommand(request.path());
   tell(QStringLiteral("Update downloaded. Restarting."));
+  // exit, not quit: a quit request is cancelled while a window refuses to
+  // close and stays visible (the main window only hides, the tray icon's
+  // window stays), so the program would never restart.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+      QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 }  // namespace

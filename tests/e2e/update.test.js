@@ -1,0 +1,129 @@
+// Self-update asked for by the page: the version check, the installer
+// download from the fake service, and the installer started after the
+// program has shut itself down. Balloons show in the debug output.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const { fakeservice, app, sleep, until } = require('./lib/harness');
+
+const datadirof = (program) => path.join(program.data, 'all', 'orvalink Desktop for Windows');
+const balloon = (text) => new RegExp('^balloon: Update \\| ' + text.replace(/[.()\\[\]{}+*?^$|]/g, '\\$&') + '$');
+const notfound = (v) => balloon('Version ' + v + ' not found, or no permissions to save file - please retry.');
+const installerrequests = (service) => service.requests.filter((r) => r.path.startsWith('/files/')).length;
+
+// A stand-in installer: records its own path, its arguments (one a line)
+// and when it ran, into `record`.
+const installer = (record) => `#!/bin/sh
+{ printf '%s\\n' "$0"; date +%s%3N; for a in "$@"; do printf '%s\\n' "$a"; done; } > '${record}.part'
+mv '${record}.part' '${record}'
+`;
+
+test('updates asked for by the page', async (t) => {
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin });
+  const record = path.join(program.data, 'installer-ran');
+  const script = Buffer.from(installer(record));
+
+  // 1.4.0 breaks off in the middle of its body.
+  service.route('/files/qx_desktop_1.4.0.exe', (req, res) => {
+    res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': 100000 });
+    res.write(Buffer.alloc(1000, 65));
+    setTimeout(() => res.destroy(), 200);
+  });
+  // 1.2.0 is served whole once the test lets it go.
+  let waiting = null;
+  let released = false;
+  const send = (res) => {
+    res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': script.length });
+    res.end(script);
+  };
+  service.route('/files/qx_desktop_1.2.0.exe', (req, res) => { if (released) send(res); else waiting = res; });
+  program.start();
+  t.after(async () => { program.kill(); await service.stop(); });
+  await service.report((x) => x.ready === 1);
+
+  await t.test('versions that are not newer are refused without a download', async () => {
+    for (const v of ['1.1.8', '1.1.7', '1.0.9', '1.2', '1.1.8.1', '']) {
+      run(`winRunUpdate('${v}')`);
+      await program.line(notfound(v));
+    }
+    assert.equal(installerrequests(service), 0);
+  });
+
+  await t.test('a 404 with an error page asks to try again later; the program goes on', async () => {
+    run(`winRunUpdate('1.3.0')`);
+    await program.line(balloon('Found version 1.3.0, downloading.'));
+    await program.line(balloon('An error occured whilst trying to download the update. Please try again later.'));
+    const r = service.requests.find((x) => x.path === '/files/qx_desktop_1.3.0.exe');
+    assert.equal(r.url, '/files/qx_desktop_1.3.0.exe');
+    run(`winNotification('still', 'here')`);
+    await program.line(/^balloon: still \| here$/);
+  });
+
+  await t.test('a download cut off after a good status is not installed', async () => {
+    run(`winRunUpdate('1.4.0')`);
+    await program.line(balloon('Found version 1.4.0, downloading.'));
+    const why = await program.line(/^balloon: Update \| An error occured whilst trying to download update\. /);
+    assert.equal(why, 'balloon: Update | An error occured whilst trying to download update. It is important, ' +
+      'for security reasons, that this is downloaded and installed. Please see ' + service.origin +
+      '/docs/desktop_install/ for more information.');
+    await sleep(1000);
+    assert.equal(program.proc.exitCode, null);
+  });
+
+  await t.test('a second update while the installer downloads is refused', async () => {
+    run(`winRunUpdate('1.2.0')`);
+    await program.line(balloon('Found version 1.2.0, downloading.'));
+    await until(() => waiting, 'the installer request');
+    run(`winRunUpdate('2.0.0')`);
+    await program.line(balloon('An update is already in progress. Please wait for it to finish.'));
+    assert.ok(!service.requests.some((r) => r.path === '/files/qx_desktop_2.0.0.exe'));
+  });
+
+  await t.test('a good download ends the program, which then starts the installer', async () => {
+    let pausedat = 0;
+    program.events.on('line', (l) => { if (l === 'shutdown: pause') pausedat = Date.now(); });
+    released = true;
+    send(waiting);
+    await program.line(balloon('Update downloaded. Restarting.'));
+    const exit = await Promise.race([program.exited, sleep(20000).then(() => null)]);
+    assert.deepEqual(exit, { code: 0, signal: null },
+      'the program did not end by itself; last lines:\n' + program.lines.slice(-20).join('\n'));
+    assert.deepEqual(program.lines.filter((l) => l.startsWith('shutdown: ')), ['shutdown: update balloon',
+      'shutdown: stopping plugins', 'shutdown: stopping the sign-in listener', 'shutdown: pause',
+      'shutdown: starting the update command', 'shutdown: browser engine', 'shutdown: tray icon removed',
+      'shutdown: scripts closed', 'shutdown: application state released']);
+    assert.ok(program.lines.includes('balloon: Update | orvalink Desktop for Windows is updating, please wait ' +
+      'whilst we restart.'));
+    await until(() => fs.existsSync(record), 'the installer to run', 10000);
+    const [self, ranat, ...args] = fs.readFileSync(record, 'utf8').split('\n').slice(0, -1);
+    assert.equal(self, path.join(datadirof(program), 'qxDownloads', 'qx_desktop.exe'));
+    assert.deepEqual(args, ['/SP-', '/verysilent', '/noicons', '/dir=expand:{pf32}\\orvalink Desktop for Windows']);
+    assert.ok(Number(ranat) - pausedat >= 1900, 'started ' + (Number(ranat) - pausedat) + ' ms after the pause began');
+  });
+});
+
+test('a download directory that cannot be made refuses the update before any request', async (t) => {
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin });
+  // A file stands where the folder would be.
+  fs.mkdirSync(datadirof(program), { recursive: true });
+  fs.writeFileSync(path.join(datadirof(program), 'qxDownloads'), 'not a folder');
+  program.start();
+  t.after(async () => { program.kill(); await service.stop(); });
+  await service.report((x) => x.ready === 1);
+
+  run(`winRunUpdate('1.2.0')`);
+  await program.line(balloon('Found version 1.2.0, downloading.'));
+  await program.line(notfound('1.2.0'));
+  await sleep(500);
+  assert.equal(installerrequests(service), 0);
+  const { code } = await program.stop();
+  assert.equal(code, 0);
+  assert.ok(!program.lines.includes('shutdown: starting the update command'));
+});
