@@ -205,7 +205,7 @@ class app {
   // Posts a window command through a second copy of the program.
   command(text) {
     return new Promise((resolve) => {
-      const p = spawn(exe, ['--command=' + text], { stdio: ['ignore', 'pipe', 'pipe'] });
+      const p = spawn(this.options.exe || exe, ['--command=' + text], { stdio: ['ignore', 'pipe', 'pipe'] });
       let err = '';
       p.stderr.on('data', (c) => { err += c; });
       p.on('exit', (code) => resolve({ code, err }));
