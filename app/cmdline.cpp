@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/dialuri.h"
 #include "app/windowevents.h"
 
 cmdline parsecmdline(const std::vector<std::string> &argv) {
@@ -12,6 +13,12 @@ cmdline parsecmdline(const std::vector<std::string> &argv) {
       c.serviceorigin = normaliseorigin(a.substr(17));
     else if (i > 0 && a.starts_with("--command="))
       c.command = a.substr(10);
+    else if (i > 0 && a == "--help")
+      c.help = true;
+    else if (i > 0 && a == "--version")
+      c.version = true;
+    else if (i > 0 && isdialuri(a))
+      c.dialuri = c.dialuri.value_or(a);
     else
       c.rest.push_back(a);
   }

@@ -9,6 +9,9 @@
 struct cmdline {
   std::optional<std::string> serviceorigin;  // --service-origin=URL
   std::optional<std::string> command;        // --command=N: post N to the running copy
+  bool help = false;                         // --help
+  bool version = false;                      // --version
+  std::optional<std::string> dialuri;        // the first tel:, sip: or callto: link
   std::vector<std::string> rest;             // argv[0] and the other arguments, in order
 };
 

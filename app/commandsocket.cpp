@@ -3,15 +3,19 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <cstdio>
-#include <unistd.h>
 
 #include "app/windowevents.h"
 #include "common/debuglog.h"
 
-commandsocket::commandsocket(std::function<void(unsigned int)> oncommand, QObject *parent)
-    : QObject(parent), oncommand(std::move(oncommand)) {}
+commandsocket::commandsocket(std::function<void(unsigned int)> oncommand,
+                             std::function<void(const handoverrequest &)> onhandover, QObject *parent)
+    : QObject(parent), oncommand(std::move(oncommand)), onhandover(std::move(onhandover)) {}
 
-QString commandsocket::name() { return QStringLiteral("orvalink-desktop-commands-%1").arg(::getuid()); }
+QString commandsocket::name() { return QString::fromStdString(commandsocketpath()); }
+
+void commandsocket::close() {
+  if (server) server->close();
+}
 
 bool commandsocket::listen() {
   {
@@ -37,9 +41,11 @@ bool commandsocket::listen() {
           const std::string line = client->readLine().trimmed().toStdString();
           unsigned int wparam = 0;
           const bool ok = parsecommandtext(line, wparam);
-          client->write(ok ? "ok\n" : "bad\n");
+          const auto handover = ok ? std::nullopt : parsehandoverline(line);
+          client->write(ok || (handover && onhandover) ? "ok\n" : "bad\n");
           client->flush();
           if (ok) oncommand(wparam);
+          if (handover && onhandover) onhandover(*handover);
         }
       });
     }

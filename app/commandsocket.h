@@ -4,16 +4,24 @@
 #include <QString>
 #include <functional>
 
+#include "app/handover.h"
+
 class QLocalServer;
 
 // Other programs post window commands (tray menu ids, the hide command) to
 // the running program through a local socket: one line holding the number.
+// Later starts of the program hand over their requests ("show", "dial N")
+// the same way.
 class commandsocket : public QObject {
   Q_OBJECT
  public:
-  explicit commandsocket(std::function<void(unsigned int)> oncommand, QObject *parent = nullptr);
+  explicit commandsocket(std::function<void(unsigned int)> oncommand,
+                         std::function<void(const handoverrequest &)> onhandover = {},
+                         QObject *parent = nullptr);
   // Starts listening. False when another running copy already listens.
   bool listen();
+  // Stops listening (shutdown has begun: a new start must not hand over to us).
+  void close();
 
   // The socket's name for this user.
   static QString name();
@@ -23,5 +31,6 @@ class commandsocket : public QObject {
 
  private:
   std::function<void(unsigned int)> oncommand;
+  std::function<void(const handoverrequest &)> onhandover;
   QLocalServer *server = nullptr;
 };

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/appglobals.h"
+#include "app/bringtofront.h"
 #include "app/cmdline.h"
 #include "app/commandsocket.h"
 #include "app/dialrelay.h"
@@ -97,6 +98,7 @@ int main(int argc, char **argv) {
     case handoverresult::delivered:
       return 0;
     case handoverresult::notrunning:
+    case handoverresult::gone:
       break;
     case handoverresult::refused:
     case handoverresult::noanswer:
@@ -179,6 +181,7 @@ int main(int argc, char **argv) {
   commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); },
                                 [&window, &dials](const handoverrequest &r) {
                                   window.showrestore();
+                                  bringtofront(window);
                                   if (r.what == handoverrequest::kind::dial) dials.request(r.number);
                                 });
   commandlistener.listen();

@@ -21,6 +21,12 @@ class pagechannel : public QObject {
 
  signals:
   void message(const QJsonArray &wire);
+  // The page's channel client has begun to listen to message(): from now on
+  // what is sent reaches the page. Emitted from the event loop.
+  void listening();
+
+ protected:
+  void connectNotify(const QMetaMethod &signal) override;
 
  private:
   receiver onmessage;

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// What --help and --version print.
+std::string helptext();
+std::string versiontext();
