@@ -1,0 +1,97 @@
+// Sign-in: the page opens the service's sign-in page in the system browser
+// (a stand-in xdg-open on PATH that records what it was asked to open), the
+// browser's redirect reaches the loopback listener, and the page hears the
+// target. Also: the program without its listener when the port is taken.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const http = require('node:http');
+const net = require('node:net');
+const os = require('node:os');
+const path = require('node:path');
+const { fakeservice, app, sleep, until } = require('./lib/harness');
+
+const port = 25652;
+
+function get(pathname) {
+  return new Promise((resolve, reject) => {
+    http.get({ host: '127.0.0.1', port, path: pathname }, (res) => {
+      let body = '';
+      res.on('data', (c) => { body += c; });
+      res.on('end', () => resolve({ status: res.statusCode, body }));
+    }).on('error', reject);
+  });
+}
+
+// A folder holding an xdg-open that appends each URL it gets to "opened".
+function systembrowser() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-browser-'));
+  const opened = path.join(dir, 'opened');
+  fs.writeFileSync(path.join(dir, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" >> '${opened}'\n`, { mode: 0o755 });
+  const urls = () => { try { return fs.readFileSync(opened, 'utf8').split('\n').slice(0, -1); } catch { return []; } };
+  return { dir, urls };
+}
+
+test('sign-in through the system browser and the loopback listener', async (t) => {
+  const browser = systembrowser();
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin, env: { PATH: browser.dir + ':' + process.env.PATH } }).start();
+  t.after(async () => {
+    program.kill();
+    await program.exited;
+    await service.stop();
+    fs.rmSync(browser.dir, { recursive: true, force: true });
+  });
+  await service.report((x) => x.ready === 1);
+
+  await t.test('winAuth gives the system browser the URL as the page wrote it', async () => {
+    const url = service.origin + '/signin?client=desktop&next=%2Fa%2Fdesktop%2F';
+    run(`winAuth('${url}', function (target) { report({ auth: target }); })`);
+    await until(() => browser.urls().length, 'the system browser');
+    assert.deepEqual(browser.urls(), [url]);
+  });
+
+  await t.test('the redirect to the listener completes the page\'s sign-in', async () => {
+    assert.ok(!program.lines.some((l) => l.startsWith('callback server: cannot listen')),
+      'port ' + port + ' is taken by another program');
+    const reply = await get('/api/user/completeauth?code=a%20b&state=x');
+    assert.deepEqual(reply, { status: 200, body: '<html><h1>You may now close this window</h1></html>' });
+    await program.line(/^\/api\/user\/completeauth\?code=a%20b&state=x$/);
+    const done = await service.report((x) => 'auth' in x);
+    assert.equal(done.auth, '/api/user/completeauth?code=a%20b&state=x');
+  });
+
+  await t.test('command 104 opens the documentation in the system browser', async () => {
+    assert.equal((await program.command('104')).code, 0);
+    await until(() => browser.urls().length === 2, 'the second URL');
+    assert.equal(browser.urls()[1], service.origin + '/docs/desktop');
+  });
+});
+
+test('with the listener\'s port taken the program runs on without it and says so', async (t) => {
+  const holder = net.createServer((s) => s.destroy());
+  // A program that has just ended may still hold the port for a moment;
+  // taken by anyone else for longer is as good.
+  for (let i = 0; i < 20 && !holder.listening; i++) {
+    await new Promise((resolve) => holder.once('error', resolve).listen(port, '127.0.0.1', resolve));
+    if (!holder.listening) await sleep(250);
+  }
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin }).start();
+  t.after(async () => {
+    program.kill();
+    await program.exited;
+    await service.stop();
+    if (holder.listening) await new Promise((r) => holder.close(r));
+  });
+
+  await program.line(new RegExp('^callback server: cannot listen on 127\\.0\\.0\\.1:' + port + ': '));
+  await service.report((x) => x.ready === 1);
+  run(`winNotification('still', 'running')`);
+  await program.line(/^balloon: still \| running$/);
+  assert.equal((await program.stop()).code, 0);
+});
