@@ -1,23 +1,36 @@
 #include "plugins/pipemsg.h"
 
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace {
 
-bool writeall(int fd, const char *data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
+// Writes every byte of the buffers, continuing after partial writes.
+bool writeall(int fd, iovec *parts, int count) {
+  while (count > 0) {
     // MSG_NOSIGNAL: a peer that has gone must fail the write, not end the
-    // whole program with SIGPIPE. Plain write() for descriptors that are no
+    // whole program with SIGPIPE. Plain writev() for descriptors that are no
     // socket.
-    ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == ENOTSOCK) n = ::write(fd, data + done, size - done);
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<std::size_t>(count);
+    ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    if (n < 0 && errno == ENOTSOCK) n = ::writev(fd, parts, count);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
+    auto done = static_cast<std::size_t>(n);
+    while (count > 0 && done >= parts->iov_len) {
+      done -= parts->iov_len;
+      ++parts;
+      --count;
+    }
+    if (count > 0) {
+      parts->iov_base = static_cast<char *>(parts->iov_base) + done;
+      parts->iov_len -= done;
+    }
   }
   return true;
 }
@@ -39,8 +52,11 @@ bool writepipemsg(int fd, std::string_view payload) {
   const auto size = static_cast<std::uint32_t>(payload.size());
   const char length[4] = {static_cast<char>(size & 0xff), static_cast<char>((size >> 8) & 0xff),
                           static_cast<char>((size >> 16) & 0xff), static_cast<char>((size >> 24) & 0xff)};
-  if (!writeall(fd, length, sizeof length)) return false;
-  return payload.empty() || writeall(fd, payload.data(), payload.size());
+  // Length and payload leave in one call, so that the peer wakes once per
+  // message rather than once for each part.
+  iovec parts[2] = {{const_cast<char *>(length), sizeof length},
+                    {const_cast<char *>(payload.data()), payload.size()}};
+  return writeall(fd, parts, payload.empty() ? 1 : 2);
 }
 
 bool readpipemsg(int fd, std::string &payload) {
