@@ -18,7 +18,7 @@ end
 
 -- Runs the event loop until cond() holds; fails after ms milliseconds.
 function M.waitfor(cond, ms, what)
-  local deadline = test.millis() + (ms or 5000)
+  local deadline = test.millis() + (ms or 15000)
   while not cond() do
     if test.millis() > deadline then error('timed out waiting for ' .. (what or 'a condition'), 2) end
     test.pump(50)
@@ -48,7 +48,7 @@ end
 -- Makes a window the active one and waits until the window manager agrees.
 function M.activate(id)
   os.execute('xdotool windowactivate --sync ' .. id .. ' 2>/dev/null')
-  M.waitfor(function() return test.windowid(qx.getactivewindow()) == id end, 5000, 'window activation')
+  M.waitfor(function() return test.windowid(qx.getactivewindow()) == id end, 15000, 'window activation')
 end
 
 function M.visible(id)
