@@ -47,12 +47,17 @@ function held(service, pathname, file) {
   };
 }
 
-// Page helpers: load(url) and call(n, fn, data) report their answers.
+// Page helpers: load(url) and call(n, fn, data) report their answers; call
+// answers are numbered in the order the page got them (reports may overtake
+// each other on the way).
 const helpers = `<script>
+  var answers = 0;
   function load(url, key) { return winLoadQXP(url, function (n) { report({ key: key, loaded: n }); }); }
   function call(n, fn, data, key) {
     var at = Date.now();
-    return winMakeQXPCall(n, fn, data, function (r) { report({ key: key, result: r, ms: Date.now() - at }); });
+    return winMakeQXPCall(n, fn, data, function (r) {
+      report({ key: key, result: r, ms: Date.now() - at, seq: ++answers });
+    });
   }
 </script>`;
 
@@ -89,7 +94,7 @@ test('plugins loaded and called from the page', async (t) => {
     for (const bits of ['64', '32']) {
       for (const x of ['a', 'b', 'c']) assert.equal((await answer(bits + x)).result, x);
       const order = service.reports.filter((r) => typeof r.key === 'string' && /^(64|32)[abc]$/.test(r.key) &&
-        r.key.startsWith(bits)).map((r) => r.result);
+        r.key.startsWith(bits)).sort((x, y) => x.seq - y.seq).map((r) => r.result);
       assert.deepEqual(order, ['c', 'b', 'a'], bits + '-bit answers');
     }
     assert.deepEqual(logof(program, u('/p/first64.qxp')), ['ini|', 'echo|c', 'echo|b', 'echo|a']);
@@ -159,6 +164,20 @@ test('plugins loaded and called from the page', async (t) => {
     await program.line(/^qxp::runthroughpipe bridge has gone/);
   });
 
+  await t.test('two bridged plugins started together each serve their own calls', async () => {
+    const releases = ['/p/twin-a.qxp', '/p/twin-b.qxp'].map((p) => held(service, p, plugin32));
+    run(`load('${u('/p/twin-a.qxp')}', 'ta'); load('${u('/p/twin-b.qxp')}', 'tb')`);
+    await until(() => downloads('/p/twin-a.qxp') && downloads('/p/twin-b.qxp'), 'both downloads asked for');
+    for (const release of releases) release();
+    const a = (await answer('ta')).loaded;
+    const b = (await answer('tb')).loaded;
+    run(`call(${a}, 'echo', 'for a', 'ca'); call(${b}, 'echo', 'for b', 'cb')`);
+    assert.equal((await answer('ca')).result, 'for a');
+    assert.equal((await answer('cb')).result, 'for b');
+    assert.deepEqual(logof(program, u('/p/twin-a.qxp')), ['ini|', 'ini|', 'echo|for a']);
+    assert.deepEqual(logof(program, u('/p/twin-b.qxp')), ['ini|', 'ini|', 'echo|for b']);
+  });
+
   await t.test('an answer to a request of an earlier page load never reaches the new page', async () => {
     // A fresh document, whose first request (id 0) is a slow call ...
     run('location.reload()');
@@ -181,10 +200,13 @@ test('plugins loaded and called from the page', async (t) => {
     assert.equal((await answer('hash')).result, 'slept');
   });
 
-  await t.test('at exit every running plugin gets "fini"', async () => {
-    const { code } = await program.stop();
-    assert.equal(code, 0);
-    for (const p of ['/p/first64.qxp', '/p/first32.qxp', '/p/echo64.qxp', '/p/Echo64.qxp', '/p/late64.qxp']) {
+  await t.test('at exit every idle plugin gets "fini"; a busy one or a running download does no harm', async () => {
+    held(service, '/p/never.qxp', plugin64);
+    run(`call(4, 'slow', '4000', 'atexit'); load('${u('/p/never.qxp')}', 'never')`);
+    await until(() => downloads('/p/never.qxp'), 'the download that never ends');
+    assert.deepEqual(await program.stop(), { code: 0, signal: null });
+    for (const p of ['/p/first64.qxp', '/p/first32.qxp', '/p/echo64.qxp', '/p/late64.qxp', '/p/twin-a.qxp',
+      '/p/twin-b.qxp']) {
       const log = logof(program, u(p));
       assert.equal(log[log.length - 1], 'fini|', p + ': ' + log.join(', '));
     }
