@@ -80,10 +80,11 @@ browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, 
   webpage->setWebChannel(channel);
   webpage->scripts().insert(pagebridgescript());
 
-  connect(webpage, &QWebEnginePage::loadStarted, this, [this] {
-    loadstarted = true;
-    ids.newdocument();
-  });
+  connect(webpage, &QWebEnginePage::loadStarted, this, [this] { loadstarted = true; });
+  // Only a document that replaced the last one starts a new generation of
+  // request ids: a navigation that ends as a download, or that is refused,
+  // leaves the page and its requests in place.
+  connect(bridge, &pagechannel::documentstarted, this, [this] { ids.newdocument(); });
   // Anything the page opens in a new window or tab replaces the page instead,
   // one turn of the event loop later.
   connect(webpage, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {

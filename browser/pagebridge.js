@@ -229,13 +229,28 @@
       }
     }
 
-    // The native object is ready: flush the queue in order, then go direct.
-    function connect(obj) {
+    // The native object is ready: listen, flush the queue in order, then go
+    // direct.
+    function listen(obj) {
       obj.message.connect(receive);
       var waiting = queue;
       queue = [];
       for (var i = 0; i < waiting.length; i++) obj.post(waiting[i]);
       native = obj;
+    }
+
+    // A native side that tells documents apart hears of this one first, and
+    // the bridge listens only once it has taken note: anything sent before
+    // then (an answer to an earlier document's request) is not taken for
+    // this document's.
+    function connect(obj) {
+      if (typeof obj.newdocument === 'function') {
+        obj.newdocument(function () {
+          listen(obj);
+        });
+      } else {
+        listen(obj);
+      }
     }
 
     return { execute: execute, receive: receive, connect: connect };

@@ -18,9 +18,14 @@ class pagechannel : public QObject {
       : QObject(parent), onmessage(std::move(onmessage)) {}
 
   Q_INVOKABLE void post(const QJsonArray &wire);
+  // A new document's bridge has connected; it says so before it listens to
+  // message(), so everything sent after this belongs to that document.
+  Q_INVOKABLE void newdocument();
 
  signals:
   void message(const QJsonArray &wire);
+  // Emitted by newdocument().
+  void documentstarted();
   // The page's channel client has begun to listen to message(): from now on
   // what is sent reaches the page. Emitted from the event loop.
   void listening();

@@ -200,6 +200,17 @@ test('plugins loaded and called from the page', async (t) => {
     assert.equal((await answer('hash')).result, 'slept');
   });
 
+  await t.test('a download or a refused navigation keeps the page\'s requests', async () => {
+    service.route('/files/report.bin', (req, res) => {
+      res.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Disposition': 'attachment; filename="r.bin"' });
+      res.end('12345');
+    });
+    run(`call(3, 'slow', '1500', 'dl'); location.href = '/files/report.bin'`);
+    assert.equal((await answer('dl')).result, 'slept');
+    run(`call(3, 'slow', '1500', 'tel'); location.href = 'tel:+15550100'`);
+    assert.equal((await answer('tel')).result, 'slept');
+  });
+
   await t.test('at exit every idle plugin gets "fini"; a busy one or a running download does no harm', async () => {
     held(service, '/p/never.qxp', plugin64);
     run(`call(4, 'slow', '4000', 'atexit'); load('${u('/p/never.qxp')}', 'never')`);

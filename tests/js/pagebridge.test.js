@@ -315,3 +315,24 @@ test('messages sent before the channel is ready are sent in order once it is', (
     ['winToggle'],
   ]);
 });
+
+test('a native side that tells documents apart hears of the document before the bridge listens', () => {
+  const bridge = createbridge({});
+  const call = (name, ...args) => bridge.execute(name, args);
+  const cb = recorder();
+  call('winMakeQXPCall', 1, 'fn', 'data', cb);
+  const native = fakenative();
+  native.newdocument = (done) => {
+    native.confirm = done;
+  };
+  bridge.connect(native);
+  // An answer sent before the native side has taken note belongs to an
+  // earlier document, whatever its id.
+  native.deliver('qxpCallCompleted', '0', 'stale');
+  assert.equal(native.listeners.length, 0);
+  assert.deepEqual(native.sent, []);
+  native.confirm();
+  assert.deepEqual(native.sent, [['makeQXPCall', 1, 'fn', 'data', '0']]);
+  native.deliver('qxpCallCompleted', '0', 'fresh');
+  assert.deepEqual(cb.calls.map((c) => c.args), [['fresh']]);
+});
