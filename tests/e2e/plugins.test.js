@@ -150,6 +150,25 @@ test('plugins loaded and called from the page', async (t) => {
     assert.deepEqual(logof(program, u('/p/upper64.QXP')), []);
   });
 
+  await t.test('a URL with a space and a non-ASCII letter names its file as the page wrote it', async () => {
+    service.route('/p/%C3%A4%20b.qxp', (req, res) => servefile(res, plugin64));
+    const url = u('/p/ä b.qxp');
+    run(`load('${url}', 'odd')`);
+    const n = (await answer('odd')).loaded;
+    run(`call(${n}, 'echo', 'odd', 'oddcall')`);
+    assert.equal((await answer('oddcall')).result, 'odd');
+    assert.deepEqual(logof(program, url), ['ini|', 'echo|odd']);
+  });
+
+  await t.test('a file that is no library is neither loaded nor bridged, and says so', async () => {
+    service.route('/p/page.qxp', '<p>not a library');
+    run(`load('${u('/p/page.qxp')}', 'page')`);
+    assert.equal(typeof (await answer('page')).loaded, 'number');
+    const file = path.join(downloadsof(program), sha1hex(u('/p/page.qxp')));
+    await program.line(new RegExp('^qxp::run ' + file.replace(/[.]/g, '\\.') +
+      ': Not a valid PE file; the plugin is neither loaded nor bridged$'));
+  });
+
   await t.test('a bridged plugin that crashes answers empty from then on; the rest goes on', async () => {
     run(`load('${u('/p/crash32.qxp')}', 'c')`);
     const n = (await answer('c')).loaded;
