@@ -107,6 +107,9 @@ int main(int argc, char **argv) {
   }
   // The engine's sandbox is not used (as root under Xvfb it could not start).
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // Window placement, pinning, activation, hotkeys and input all speak X11:
+  // under Wayland the program runs through XWayland.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
 
   // 1. The application state.
   auto globals = std::make_unique<appglobals>();
