@@ -60,6 +60,8 @@ test('updates asked for by the page', async (t) => {
     await program.line(balloon('An error occured whilst trying to download the update. Please try again later.'));
     const r = service.requests.find((x) => x.path === '/files/qx_desktop_1.3.0.exe');
     assert.equal(r.url, '/files/qx_desktop_1.3.0.exe');
+    // The error page was not stored as the installer.
+    assert.equal(fs.statSync(path.join(datadirof(program), 'qxDownloads', 'qx_desktop.exe')).size, 0);
     run(`winNotification('still', 'here')`);
     await program.line(/^balloon: still \| here$/);
   });
