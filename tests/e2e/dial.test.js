@@ -14,14 +14,15 @@ const title = 'Téléphone ☎ – orvalink';
 
 const settings = `title = '${title}'\n`;
 
-// Each event is a table: "dial" dials its text, "hangup" hangs up, "show"
-// tells in an alert balloon what arrived.
+// Each event is a table: "fail" raises an error, "dial" dials its text,
+// "hangup" hangs up, "show" tells in an alert balloon what arrived.
 const automation = `
 qx.onevent(function(e)
   if type(e) ~= 'table' then
     qx.alert('event', 'a ' .. type(e))
     return
   end
+  if e.fail then error('boom') end
   if e.dial ~= nil then qx.dial(e.dial) end
   if e.hangup then qx.hangup() end
   if e.show then
@@ -107,6 +108,13 @@ test('scripts beside the program: title, page events, dial and hangup', async (t
     await program.line(/^balloon: event \| after\|/);
     assert.ok(!program.lines.some((l) => l.startsWith('balloon: event | broken')));
     assert.equal(program.proc.exitCode, null);
+  });
+
+  await t.test('an event callback that fails stays registered', async () => {
+    event({ fail: true });
+    await program.line(/^page event callback failed: .*boom/);
+    event({ show: 'after a failure' });
+    await program.line(/^balloon: event \| after a failure\|/);
   });
 
   await t.test('the copy ends normally', async () => {
