@@ -30,7 +30,8 @@ inline benchstats summarise(std::vector<double> &us) {
 
 inline std::string statsjson(const benchstats &s) {
   char text[200];
-  std::snprintf(text, sizeof text, "{\"count\":%zu,\"p50_us\":%.2f,\"p99_us\":%.2f,\"mean_us\":%.2f,\"per_s\":%.0f}",
-                s.count, s.p50, s.p99, s.mean, s.persecond);
+  std::snprintf(text, sizeof text,
+                "{\"count\":%zu,\"p50_us\":%.2f,\"p99_us\":%.2f,\"mean_us\":%.2f,\"per_s\":%.0f}", s.count,
+                s.p50, s.p99, s.mean, s.persecond);
   return text;
 }

@@ -4,6 +4,8 @@
 // one object that echoes messages.
 //
 //   minibrowser --data=DIR URL [--webEngineArgs SWITCH...]
+#include "bench/minibrowser.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QWebChannel>
@@ -13,8 +15,6 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 #include <cstdio>
-
-#include "bench/minibrowser.h"
 
 int main(int argc, char **argv) {
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

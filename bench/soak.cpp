@@ -41,7 +41,15 @@ using clock_type = std::chrono::steady_clock;
 
 // Growth allowed between the first sample after warm-up and any later one.
 constexpr long fdslack = 2;
-constexpr long memoryslackkib = 16 * 1024;
+constexpr long memoryslackkib = 8 * 1024;
+// Under a sanitizer, shadow memory and the sanitizer's own records grow with
+// the work done: resident memory says nothing about leaks then (and
+// LeakSanitizer reports those at exit).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool memorybounded = false;
+#else
+constexpr bool memorybounded = true;
+#endif
 
 int failures = 0;
 
@@ -62,18 +70,22 @@ void say(const std::string &line) {
 class usagewatch {
  public:
   explicit usagewatch(std::string phase) : phase(std::move(phase)) {}
-  void sample(const std::string &when, long extrathreads = 0) {
+  // `extra`: client threads (and their connections, two descriptors each)
+  // that the phase has running at this moment.
+  void sample(const std::string &when, long extra = 0) {
     const processusage u = currentusage();
     say("  " + phase + " " + when + ": " + describe(u));
     if (!reference) {
       reference = u;
       return;
     }
-    check(u.fds <= reference->fds + fdslack,
-          phase + ": open descriptors grew from " + std::to_string(reference->fds) + " to " + std::to_string(u.fds));
-    check(u.threads <= reference->threads + extrathreads,
-          phase + ": threads grew from " + std::to_string(reference->threads) + " to " + std::to_string(u.threads));
-    check(u.rsskib <= reference->rsskib + memoryslackkib,
+    check(u.fds <= reference->fds + 2 * extra + fdslack, phase + ": open descriptors grew from " +
+                                                             std::to_string(reference->fds) + " to " +
+                                                             std::to_string(u.fds));
+    check(u.threads <= reference->threads + extra, phase + ": threads grew from " +
+                                                       std::to_string(reference->threads) + " to " +
+                                                       std::to_string(u.threads));
+    check(!memorybounded || u.rsskib <= reference->rsskib + memoryslackkib,
           phase + ": resident memory grew from " + std::to_string(reference->rsskib) + " to " +
               std::to_string(u.rsskib) + " KiB");
   }
@@ -85,29 +97,27 @@ class usagewatch {
 
 // ---------------------------------------------------------------- listener
 
-enum class clientkind { completion, notfound, malformed, oversized, http10, dropped, reset, idle, idleleaving };
+enum class clientkind {
+  completion,
+  notfound,
+  malformed,
+  oversized,
+  http10,
+  dropped,
+  reset,
+  idle,
+  idleleaving
+};
 
+// Out of every twenty clients: ten sign-in completions, two other requests,
+// two of random bytes, and one each of the rest.
 clientkind kindof(int i) {
-  switch (i % 20) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9:
-      return clientkind::completion;
-    case 10: case 11:
-      return clientkind::notfound;
-    case 12: case 13:
-      return clientkind::malformed;
-    case 14:
-      return clientkind::oversized;
-    case 15:
-      return clientkind::http10;
-    case 16:
-      return clientkind::dropped;
-    case 17:
-      return clientkind::reset;
-    case 18:
-      return clientkind::idle;
-    default:
-      return clientkind::idleleaving;
-  }
+  using enum clientkind;
+  static constexpr clientkind mix[20] = {completion, completion, completion, completion, completion,
+                                         completion, completion, completion, completion, completion,
+                                         notfound,   notfound,   malformed,  malformed,  oversized,
+                                         http10,     dropped,    reset,      idle,       idleleaving};
+  return mix[i % 20];
 }
 
 int connectto(unsigned short port, std::chrono::milliseconds readwait) {
@@ -182,7 +192,8 @@ std::string runclient(int i, unsigned short port, std::chrono::milliseconds idle
   bool resetallowed = false;
   switch (kind) {
     case clientkind::completion:
-      request = "GET /api/user/completeauth?code=" + std::to_string(i) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+      request =
+          "GET /api/user/completeauth?code=" + std::to_string(i) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
       expected = std::string(successreply);
       break;
     case clientkind::notfound:
@@ -240,8 +251,8 @@ std::string runclient(int i, unsigned short port, std::chrono::milliseconds idle
 }
 
 void listenersoak(int connections, std::chrono::milliseconds idle) {
-  say("listener: " + std::to_string(connections) + " connections, idle deadline " + std::to_string(idle.count()) +
-      " ms");
+  say("listener: " + std::to_string(connections) + " connections, idle deadline " +
+      std::to_string(idle.count()) + " ms");
   listenertally tally;
   callbackserverconfig config;
   config.port = 0;
@@ -295,20 +306,21 @@ void listenersoak(int connections, std::chrono::milliseconds idle) {
   }
   for (auto &t : pool) t.join();
 
-  for (const auto &[problem, count] : problems) check(false, "listener: " + std::to_string(count) + "x " + problem);
+  for (const auto &[problem, count] : problems)
+    check(false, "listener: " + std::to_string(count) + "x " + problem);
   long completions = 0;
   for (int i = 0; i < connections; ++i)
     if (kindof(i) == clientkind::completion) ++completions;
-  check(tally.notifications.load() == completions,
-        "listener: " + std::to_string(tally.notifications.load()) + " notifications for " +
-            std::to_string(completions) + " completions");
+  check(tally.notifications.load() == completions, "listener: " + std::to_string(tally.notifications.load()) +
+                                                       " notifications for " + std::to_string(completions) +
+                                                       " completions");
   {
     std::lock_guard<std::mutex> lock(tally.guard);
     long matched = 0;
     for (int i = 0; i < connections; ++i)
       if (kindof(i) == clientkind::completion && tally.notified[static_cast<std::size_t>(i)] == 1) ++matched;
-    check(matched == completions, "listener: " + std::to_string(completions - matched) +
-                                       " completions never reached the page");
+    check(matched == completions,
+          "listener: " + std::to_string(completions - matched) + " completions never reached the page");
   }
   // The server closes its end right after each reply: give the last ones a moment.
   std::this_thread::sleep_for(200ms);
@@ -382,7 +394,8 @@ class callbook {
   std::map<std::string, call> waiting;
 };
 
-void pluginsoak(const std::string &relay, const std::string &plugin64, const std::string &plugin32, long calls) {
+void pluginsoak(const std::string &relay, const std::string &plugin64, const std::string &plugin32,
+                long calls) {
   say("plugins: " + std::to_string(calls) + " calls in-process and " + std::to_string(calls) +
       " bridged; the bridge is killed half-way and a second one takes over");
   const processusage before = currentusage();
@@ -415,6 +428,8 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
 
     // Calls in flight stay well below the store's 1024 nodes per plugin.
     constexpr long window = 128;
+    // Calls queued behind the one the bridge dies in.
+    constexpr int killedwaiting = 20;
     long issued = 0;
     std::mt19937 random(42);
     std::uniform_int_distribution<int> length(0, 300);
@@ -431,7 +446,8 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
     bool killed = false;
     while (inissued < calls || bridgedissued < calls) {
       if (book.inflight() >= window && !book.waitdownto(window / 2, 30s)) {
-        check(false, "plugins: no answer for 30 s with " + std::to_string(book.inflight()) + " calls waiting");
+        check(false,
+              "plugins: no answer for 30 s with " + std::to_string(book.inflight()) + " calls waiting");
         break;
       }
       if (inissued < calls) {
@@ -440,12 +456,20 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
       }
       if (bridgedissued < calls) {
         if (!killed && bridgedissued == calls / 2) {
-          const std::vector<pid_t> bridges = childrennamed("modrelay");
-          check(bridges.size() == 1, "plugins: expected one bridge process, found " + std::to_string(bridges.size()));
           {
             std::lock_guard<std::mutex> lock(book.guard);
             book.killedplugin = bridged;
           }
+          // The bridge dies in the middle of a call, with more waiting
+          // behind it: all of them must still be answered (empty).
+          const std::string id = std::to_string(issued++);
+          book.add(id, "waited", bridged);
+          host.makeqxpcall(bridged, "wait", "500", id);
+          for (int i = 0; i < killedwaiting; ++i) issue(bridged);
+          std::this_thread::sleep_for(100ms);
+          const std::vector<pid_t> bridges = childrennamed("modrelay");
+          check(bridges.size() == 1,
+                "plugins: expected one bridge process, found " + std::to_string(bridges.size()));
           for (pid_t pid : bridges) ::kill(pid, SIGKILL);
           killed = true;
           // Later calls go to a second bridged plugin; the dead one answers
@@ -469,11 +493,15 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
     watch.sample("after " + std::to_string(issued) + " calls");
 
     std::lock_guard<std::mutex> lock(book.guard);
-    check(book.answered == issued, "plugins: " + std::to_string(issued - book.answered) + " calls never answered");
-    check(book.unexpected == 0, "plugins: " + std::to_string(book.unexpected) + " answers to no waiting call");
+    check(book.answered == issued,
+          "plugins: " + std::to_string(issued - book.answered) + " calls never answered");
+    check(book.unexpected == 0,
+          "plugins: " + std::to_string(book.unexpected) + " answers to no waiting call");
     check(book.wrong == 0, "plugins: " + std::to_string(book.wrong) + " calls answered with another text");
-    check(book.emptied <= window, "plugins: " + std::to_string(book.emptied) + " calls lost with the killed bridge");
-    check(book.loaded == std::vector<int>({1, 2, 3}), "plugins: the page was not told of exactly three plugins");
+    check(book.emptied >= killedwaiting + 1 && book.emptied <= window + killedwaiting + 1,
+          "plugins: " + std::to_string(book.emptied) + " calls answered empty after the bridge was killed");
+    check(book.loaded == std::vector<int>({1, 2, 3}),
+          "plugins: the page was not told of exactly three plugins");
     say("plugins: " + std::to_string(book.answered) + " of " + std::to_string(issued) + " calls answered, " +
         std::to_string(book.emptied) + " of them empty because their bridge was killed");
     finiplugins(registry);
@@ -511,13 +539,17 @@ int main(int argc, char **argv) {
     if (auto v = argvalue(a, "calls"); !v.empty()) calls = std::atol(v.c_str());
     if (auto v = argvalue(a, "idle-ms"); !v.empty()) idlems = std::atoi(v.c_str());
   }
-  if (relay.empty() || plugin64.empty() || plugin32.empty() || connections <= 0 || calls <= 0 || idlems <= 0) {
-    std::fprintf(stderr, "usage: orvasoak --relay=MODRELAY --plugin64=LIB --plugin32=LIB [--connections=N] "
-                         "[--calls=N] [--idle-ms=N]\n");
+  if (relay.empty() || plugin64.empty() || plugin32.empty() || connections <= 0 || calls <= 0 ||
+      idlems <= 0) {
+    std::fprintf(stderr,
+                 "usage: orvasoak --relay=MODRELAY --plugin64=LIB --plugin32=LIB [--connections=N] "
+                 "[--calls=N] [--idle-ms=N]\n");
     return 2;
   }
-  say("bounds: descriptors +" + std::to_string(fdslack) + ", threads +0 (beyond a phase's own workers), memory +" +
-      std::to_string(memoryslackkib / 1024) + " MiB over the first sample after warm-up");
+  say("bounds over the first sample after warm-up: descriptors +" + std::to_string(fdslack) +
+      ", threads +0 (beyond a phase's own clients), memory " +
+      (memorybounded ? "+" + std::to_string(memoryslackkib / 1024) + " MiB"
+                     : "not bounded under a sanitizer"));
   const auto start = clock_type::now();
   listenersoak(connections, std::chrono::milliseconds(idlems));
   pluginsoak(relay, plugin64, plugin32, calls);

@@ -10,8 +10,8 @@ namespace {
 long countentries(const char *dir) {
   long n = 0;
   std::error_code error;
-  for (auto it = std::filesystem::directory_iterator(dir, error); !error && it != std::filesystem::directory_iterator();
-       it.increment(error))
+  for (auto it = std::filesystem::directory_iterator(dir, error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error))
     ++n;
   return n;
 }
@@ -49,8 +49,8 @@ processusage currentusage() {
 }
 
 std::string describe(const processusage &u) {
-  return std::to_string(u.fds) + " fds, " + std::to_string(u.threads) + " threads, " + std::to_string(u.rsskib) +
-         " KiB resident";
+  return std::to_string(u.fds) + " fds, " + std::to_string(u.threads) + " threads, " +
+         std::to_string(u.rsskib) + " KiB resident";
 }
 
 std::vector<pid_t> childrennamed(const std::string &name) {

@@ -7,9 +7,9 @@
 
 // What the soak watches in its own process, read from /proc.
 struct processusage {
-  long fds = 0;       // open file descriptors
-  long threads = 0;   // threads of the process
-  long rsskib = 0;    // resident set size
+  long fds = 0;      // open file descriptors
+  long threads = 0;  // threads of the process
+  long rsskib = 0;   // resident set size
 };
 processusage currentusage();
 std::string describe(const processusage &u);
