@@ -55,6 +55,24 @@ test('the example plugin, 64-bit and 32-bit, from the demo service', async (t) =
   }
 });
 
+test('the example page of docs/page-api.md runs in the program', async (t) => {
+  const doc = fs.readFileSync(path.join(root, 'docs/page-api.md'), 'utf8');
+  const html = /## An example page[\s\S]*?```html\n([\s\S]*?)```/.exec(doc)[1];
+  const service = await new fakeservice().start();
+  service.page(html);
+  service.route('/plugins/echo.qxp', demohandler({ plugins: examplesbuilt }));
+  const program = new app({ origin: service.origin }).start();
+  t.after(async () => { program.kill(); await service.stop(); });
+
+  // It loads the echo plugin, and its makeCall shows a balloon when a
+  // telephone link is dialled.
+  await until(() => service.requests.some((r) => r.path === '/plugins/echo.qxp'), 'the plugin download', 30000);
+  const second = spawn(exe, ['tel:+1%20555%200100'], { stdio: 'ignore' });
+  await new Promise((r) => second.on('exit', r));
+  await program.line(/balloon: Calling \| \+15550100/);
+  assert.deepEqual(program.lines.filter((l) => /^console error/.test(l)), []);
+});
+
 // A copy of the program with the example scripts beside it.
 function programcopy(t) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-examples-'));
