@@ -82,16 +82,14 @@ void qxp::runthroughpipe(const std::string &path) {
       continue;
     }
     const std::string fn = uptonul(item.fn), data = uptonul(item.data);
-    debugout("qxp::runthroughpipe send msg");
-    const bool sent = writepipemsg(pipe, fn + "|" + data);
-    debugout(fn);
-    debugout(data);
-    if (!sent || !readpipemsg(pipe, reply)) {
+    // Each call's trace takes two writes, one before it is sent and one when
+    // it is answered: every write wakes whatever drains standard error.
+    debugout({"qxp::runthroughpipe send msg", fn, data});
+    if (!writepipemsg(pipe, fn + "|" + data) || !readpipemsg(pipe, reply)) {
       reply.clear();
       bridgegone();
     }
-    debugout("qxp::runthroughpipe got msg");
-    debugout(reply);
+    debugout({"qxp::runthroughpipe got msg", reply});
     answer(item.tag, reply);
   }
 
