@@ -4,7 +4,11 @@
 // socket with a 64-bit and a 32-bit peer. Prints one JSON object.
 //
 //   pluginbench --relay=MODRELAY --plugin64=LIB --plugin32=LIB --peer64=EXE
-//               --peer32=EXE [--calls=N] [--warmup=N] [--size=BYTES]...
+//               --peer32=EXE [--log=FILE] [--calls=N] [--warmup=N] [--blocks=N]
+//               [--size=BYTES]...
+//
+// With --log, standard error (where the bridged calls trace themselves) is
+// copied into the file by a thread, as the program does.
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -21,10 +25,12 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/stderrlog.h"
 #include "bench/benchstats.h"
 #include "plugins/pipemsg.h"
 #include "plugins/qxp.h"
@@ -36,7 +42,7 @@ namespace {
 using clock_type = std::chrono::steady_clock;
 
 struct options {
-  std::string relay, plugin64, plugin32, peer64, peer32;
+  std::string relay, plugin64, plugin32, peer64, peer32, log;
   int calls = 20000;
   int warmup = 500;
   int blocks = 20;
@@ -179,6 +185,7 @@ int main(int argc, char **argv) {
     if (auto v = argvalue(a, "plugin32"); !v.empty()) o.plugin32 = v;
     if (auto v = argvalue(a, "peer64"); !v.empty()) o.peer64 = v;
     if (auto v = argvalue(a, "peer32"); !v.empty()) o.peer32 = v;
+    if (auto v = argvalue(a, "log"); !v.empty()) o.log = v;
     if (auto v = argvalue(a, "calls"); !v.empty()) o.calls = std::atoi(v.c_str());
     if (auto v = argvalue(a, "warmup"); !v.empty()) o.warmup = std::atoi(v.c_str());
     if (auto v = argvalue(a, "blocks"); !v.empty()) o.blocks = std::max(1, std::atoi(v.c_str()));
@@ -190,6 +197,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   if (o.sizes.empty()) o.sizes.push_back(64);
+  std::optional<stderrlog> debuglog;
+  if (!o.log.empty()) debuglog.emplace(o.log);
 
   std::string scratch = (std::filesystem::temp_directory_path() / "orvapluginbench.XXXXXX").string();
   if (!::mkdtemp(scratch.data())) return 1;

@@ -267,21 +267,25 @@ async function startupandmemory(svc) {
   return { startup, navigation, pageload, memory };
 }
 
+// Two runs of each program, alternating; their samples are pooled.
 async function roundtrips(svc) {
   svc.mode = 'roundtrip';
-  const result = {};
-  for (const kind of ['desktop', 'minimal']) {
+  const samples = { desktop: [], minimal: [] };
+  for (const kind of ['desktop', 'minimal', 'desktop', 'minimal']) {
     const p = new program(kind, svc.origin).start(kind + '-roundtrip');
     try {
       const r = JSON.parse((await svc.next('report', 120000)).body);
       if (r.error) throw new Error(kind + ' round-trip page: ' + r.error);
       if (!r.isolated) log('  warning: the round-trip page is not cross-origin isolated; timer resolution is coarse');
-      result[kind] = { p50: percentile(r.samples, 0.5), p99: percentile(r.samples, 0.99), count: r.samples.length };
-      log(`  ${kind}: p50 ${result[kind].p50.toFixed(3)} ms, p99 ${result[kind].p99.toFixed(3)} ms`);
+      samples[kind].push(...r.samples);
+      log(`  ${kind}: p50 ${percentile(r.samples, 0.5).toFixed(3)} ms, p99 ${percentile(r.samples, 0.99).toFixed(3)} ms`);
     } finally {
       await p.stop();
     }
   }
+  const result = {};
+  for (const [kind, xs] of Object.entries(samples))
+    result[kind] = { p50: percentile(xs, 0.5), p99: percentile(xs, 0.99), count: xs.length };
   return result;
 }
 
@@ -346,9 +350,8 @@ http {
 }
 `);
   const nginx = spawn('nginx', ['-p', nginxdir, '-c', path.join(nginxdir, 'nginx.conf')], { stdio: 'ignore' });
-  const hostlog = fs.openSync(path.join(scratch, 'signinhost.log'), 'w');
-  const host = spawn(path.join(build, 'bench', 'signinhost'), ['0'], { stdio: ['pipe', 'pipe', hostlog] });
-  fs.closeSync(hostlog);
+  const host = spawn(path.join(build, 'bench', 'signinhost'), ['0', path.join(scratch, 'signinhost.log')],
+    { stdio: ['pipe', 'pipe', 'ignore'] });
   let hostout = '';
   host.stdout.on('data', (c) => { hostout += c; });
   try {
@@ -375,16 +378,15 @@ http {
   }
 }
 
-// The plugin round trips. The bridged calls write debug lines, as in the
-// program, where standard error is a pipe drained by another thread: here the
-// pipe is drained into a file by this process.
+// The plugin round trips. The bridged calls write debug lines, which the
+// bench program copies into a file as the desktop program does.
 function plugincalls() {
   const b = (name) => path.join(build, 'bench', name);
-  const child = spawn(b('pluginbench'), ['--relay=' + path.join(build, 'modrelay'),
+  const child = spawn(b('pluginbench'), ['--log=' + path.join(scratch, 'pluginbench.log'),
+    '--relay=' + path.join(build, 'modrelay'),
     '--plugin64=' + b('libbenchecho64.so'), '--plugin32=' + b('libbenchecho32.so'),
     '--peer64=' + b('pingpeer64'), '--peer32=' + b('pingpeer32'), '--calls=20000', '--size=64', '--size=4096'],
-  { stdio: ['ignore', 'pipe', 'pipe'] });
-  child.stderr.pipe(fs.createWriteStream(path.join(scratch, 'pluginbench.log')));
+  { stdio: ['ignore', 'pipe', 'ignore'] });
   let out = '';
   child.stdout.on('data', (c) => { out += c; });
   return new Promise((resolve, reject) => {

@@ -2,22 +2,27 @@
 // loopback port given (0: any free one), prints the bound port on a line of
 // its own, and runs until its standard input ends; then prints how many
 // completions the page would have been told of. The listener's debug output
-// goes to standard error, as in the program.
+// goes to standard error and, with a log file given, is copied into it by a
+// thread, as the program does.
 //
-//   signinhost PORT
+//   signinhost PORT [LOGFILE]
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
+#include "app/stderrlog.h"
 #include "authserver/callbackserver.h"
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: signinhost PORT\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: signinhost PORT [LOGFILE]\n");
     return 2;
   }
+  std::optional<stderrlog> debuglog;
+  if (argc == 3) debuglog.emplace(argv[2]);
   std::atomic<long> completions{0};
   callbackserverconfig config;
   config.port = static_cast<unsigned short>(std::atoi(argv[1]));
