@@ -32,7 +32,6 @@ std::uint32_t lengthat(const std::uint8_t *p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-
 // The input up to the first frame that claims far more bytes than follow it.
 // The reader makes room for a claimed length before reading (up to 64 MiB),
 // which is correct but would spend the search on zeroing memory; such claims
@@ -62,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string previous = payload;
     const bool read = readpipemsg(in, payload);
     // Where the frame at `at` says a message should be, checked without the reader.
-    const bool whole = size - at >= 4 && lengthat(data + at) <= maxpipemsg &&
-                       size - at - 4 >= lengthat(data + at);
+    const bool whole =
+        size - at >= 4 && lengthat(data + at) <= maxpipemsg && size - at - 4 >= lengthat(data + at);
     require(read == whole);
     if (!read) {
       // Nothing complete: the old payload stays when not even the length
