@@ -5,13 +5,29 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { spawn, execFileSync } = require('node:child_process');
+const { spawn } = require('node:child_process');
 const { fakeservice, app, sleep, until, mainwindowid, geometry, trayiconid } = require('./lib/harness');
 
-// Command lines of the engine's renderer processes.
-function renderers() {
+// The parent of a process, or 0.
+function parentof(pid) {
+  try {
+    const stat = fs.readFileSync('/proc/' + pid + '/stat', 'utf8');
+    return Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+  } catch {
+    return 0;
+  }
+}
+
+function descends(pid, ancestor) {
+  for (let p = Number(pid); p > 1; p = parentof(p)) if (p === ancestor) return true;
+  return false;
+}
+
+// Command lines of the renderer processes of the program `root`.
+function renderers(root) {
   const out = [];
   for (const pid of fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    if (!descends(pid, root)) continue;
     try {
       // Chromium rewrites its processes' titles: arguments may be joined by spaces.
       const args = fs.readFileSync('/proc/' + pid + '/cmdline', 'utf8').replace(/\0/g, ' ');
@@ -69,7 +85,7 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
   await t.test('renderers get the switches the engine passes on to them', () => {
     // The engine copies only some switches to a renderer; the others act in
     // the browser process (checked above).
-    const all = renderers();
+    const all = renderers(program.proc.pid);
     assert.ok(all.length > 0);
     for (const args of all) {
       for (const s of ['--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling',
@@ -80,7 +96,8 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
   });
   await t.test('the tray icon comes back when the tray restarts', async () => {
     await until(() => trayiconid(), 'the tray icon');
-    execFileSync('pkill', ['-x', 'icewm']);
+    // Only this run's window manager (tests/e2e/run says which).
+    process.kill(Number(process.env.ORVA_E2E_WM_PID), 'SIGTERM');
     await until(() => !trayiconid(), 'the tray gone');
     spawn('icewm', [], { detached: true, stdio: 'ignore' }).unref();
     await until(() => trayiconid(), 'the tray icon back');
