@@ -30,13 +30,13 @@ end
 
 -- The selection copied with Ctrl+C, for applications that are not
 -- accessible: the copy shows as a change of the clipboard's text. When the
--- text does not change within a second, nothing new was selected (or the
+-- text does not change within two seconds, nothing new was selected (or the
 -- selection is what the clipboard held): its text is used. The selection
 -- stays on the clipboard, as after the user's own Ctrl+C.
 local function selectionbycopy()
   local before = qx.getclipboardtext()
   qx.sendstring('^c')
-  for _ = 1, 10 do
+  for _ = 1, 20 do
     qx.sleep(100)
     local now = qx.getclipboardtext()
     if now ~= before then return now end
@@ -45,7 +45,7 @@ local function selectionbycopy()
 end
 
 qx.registerhotkey(dialhotkey or '^+D', function()
-  local number = dialable(selectionbyaccessibility()) or dialable(selectionbycopy())
+  local number = dialable(selectionbyaccessibility() or selectionbycopy())
   if number then
     qx.dial(number)
   else
