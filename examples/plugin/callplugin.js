@@ -55,7 +55,10 @@ async function main() {
   const first = await Promise.race([connected, exited.then((code) => ({ code }))]);
   if (!(first instanceof net.Socket)) {
     console.error('modrelay ended with code ' + first.code + ' before connecting');
-    process.exit(1);
+    server.close();
+    fs.rmSync(dir, { recursive: true, force: true });
+    process.exitCode = 1;
+    return;
   }
   const next = reader(first);
   first.write(frame('ini|'));
