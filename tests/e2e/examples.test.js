@@ -8,7 +8,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { spawn } = require('node:child_process');
+const { spawn, execFileSync } = require('node:child_process');
 const { fakeservice, app, sleep, until, xdotool, mainwindowid, clipboard, setclipboard, root, exe } =
   require('./lib/harness');
 const { handler: demohandler } = require('../../demo/server.js');
@@ -53,6 +53,12 @@ test('the example plugin, 64-bit and 32-bit, from the demo service', async (t) =
       assert.equal(r.other, 'unknown function: nosuch');
     });
   }
+});
+
+test('the plugin caller of the documentation calls the 32-bit plugin through modrelay', () => {
+  const out = execFileSync('node', [path.join(root, 'examples/plugin/callplugin.js'), path.join(builddir, 'modrelay'),
+    path.join(examplesbuilt, 'echo32.qxp'), 'upper', 'abc', 'bits', ''], { encoding: 'utf8', timeout: 30000 });
+  assert.equal(out, 'upper("abc") = "ABC"\nbits("") = "32"\nmodrelay ended with code 0\n');
 });
 
 test('the example page of docs/page-api.md runs in the program', async (t) => {
