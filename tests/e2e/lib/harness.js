@@ -15,6 +15,12 @@ const exe = process.env.ORVALINK_EXE || path.join(root, 'build', 'orvalink-deskt
 
 function sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
 
+// Data folders of the programs a test file started; removed when it ends.
+const madedirs = [];
+process.on('exit', () => {
+  for (const d of madedirs) fs.rmSync(d, { recursive: true, force: true });
+});
+
 // Polls `probe` until it returns a truthy value or the time runs out.
 async function until(probe, what, timeoutms = 15000, stepms = 100) {
   const end = Date.now() + timeoutms;
@@ -159,6 +165,7 @@ class app {
     this.lines = [];
     this.events = new EventEmitter();
     this.data = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-'));
+    madedirs.push(this.data);
   }
 
   start() {
