@@ -6,6 +6,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const vm = require('node:vm');
+const { fakenative } = require('./fakenative.js');
 const { start } = require('../../browser/pagebridge.js');
 
 // The order in which the page sees the functions installed.
@@ -17,25 +18,6 @@ const names = [
 
 const origin = 'http://127.0.0.1:8765';
 const config = { origin };
-
-function fakenative() {
-  const native = {
-    sent: [],
-    listeners: [],
-    post(wire) {
-      native.sent.push(wire);
-    },
-    message: {
-      connect(fn) {
-        native.listeners.push(fn);
-      },
-    },
-    deliver(...wire) {
-      native.listeners.forEach((fn) => fn(wire));
-    },
-  };
-  return native;
-}
 
 // A QWebChannel stand-in: records each channel opened; ready() completes the
 // last one with the given native object.

@@ -4,27 +4,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { createbridge } = require('../../browser/pagebridge.js');
-
-// A stand-in for the native object on the web channel: records what the page
-// posts and delivers messages to the connected listener.
-function fakenative() {
-  const native = {
-    sent: [],
-    listeners: [],
-    post(wire) {
-      native.sent.push(wire);
-    },
-    message: {
-      connect(fn) {
-        native.listeners.push(fn);
-      },
-    },
-    deliver(...wire) {
-      native.listeners.forEach((fn) => fn(wire));
-    },
-  };
-  return native;
-}
+const { fakenative } = require('./fakenative.js');
 
 function connectedbridge(win = {}) {
   const bridge = createbridge(win);
