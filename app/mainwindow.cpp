@@ -7,7 +7,7 @@
 
 #include "app/appglobals.h"
 #include "app/windowevents.h"
-#include "app/x11windowstate.h"
+#include "platform/linux/x11windowstate.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"

@@ -1,4 +1,4 @@
-#include "app/x11windowstate.h"
+#include "platform/linux/x11windowstate.h"
 
 // Qt before Xlib: Xlib's macros (Status, Bool) break Qt's headers.
 #include <QGuiApplication>
