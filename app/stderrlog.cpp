@@ -1,25 +1,85 @@
 #include "app/stderrlog.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "common/debuglog.h"
 
 namespace {
-void writeall(int fd, const char *data, ssize_t size) {
+
+void writeall(int fd, const char *data, std::size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return;
     data += n;
-    size -= n;
+    size -= static_cast<std::size_t>(n);
   }
 }
-}  // namespace
+
+// How long the start of a line waits for its end before it is passed on as
+// it is.
+constexpr int partialwaitms = 100;
+
+// Passes what arrives on `in` on to `out` and `log` in whole lines: the
+// program writes its own lines straight to both (see setdebugtargets), and
+// one of them must not land inside a line that a read cut in two. A full
+// buffer without a line end, a start of a line that stays alone for a while
+// and what is left at the end go out as they are.
+void copylines(int in, int out, int log) {
+  char buf[16384];
+  std::size_t held = 0;
+  for (;;) {
+    if (held > 0) {
+      pollfd p{in, POLLIN, 0};
+      const int ready = ::poll(&p, 1, partialwaitms);
+      if (ready < 0 && errno == EINTR)
+        continue;
+      if (ready == 0) {
+        writeall(out, buf, held);
+        writeall(log, buf, held);
+        held = 0;
+        continue;
+      }
+    }
+    const ssize_t n = ::read(in, buf + held, sizeof buf - held);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    held += static_cast<std::size_t>(n);
+    std::size_t whole = held;
+    while (whole > 0 && buf[whole - 1] != '\n')
+      --whole;
+    if (whole == 0 && held == sizeof buf)
+      whole = held;
+    if (whole == 0)
+      continue;
+    writeall(out, buf, whole);
+    writeall(log, buf, whole);
+    std::memmove(buf, buf + whole, held - whole);
+    held -= whole;
+  }
+  writeall(out, buf, held);
+  writeall(log, buf, held);
+}
+
+} // namespace
 
 stderrlog::stderrlog(const std::string &path) {
-  file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (file < 0) return;
+  // Appending: the copier and the program's own lines write to the file
+  // side by side.
+  file = ::open(path.c_str(),
+                O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  if (file < 0)
+    return;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     ::close(file);
@@ -28,26 +88,23 @@ stderrlog::stderrlog(const std::string &path) {
   }
   original = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
   pipein = fds[0];
-  ::dup2(fds[1], 2);  // descriptor 2 itself stays inheritable
+  std::fflush(stderr);
+  ::dup2(fds[1], 2); // descriptor 2 itself stays inheritable
   ::close(fds[1]);
-  // The copier holds its own descriptors: it may outlive this object while a
-  // sub-process still holds the pipe.
-  copier = std::thread([in = pipein, out = original, log = file] {
-    char buf[16384];
-    for (;;) {
-      const ssize_t n = ::read(in, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      writeall(out, buf, n);
-      writeall(log, buf, n);
-    }
-  });
+  // The copier holds its own descriptors and never closes them: it may
+  // outlive this object while a sub-process still holds the pipe, and the
+  // program's own lines may still be written to them.
+  copier = std::thread(
+      [in = pipein, out = original, log = file] { copylines(in, out, log); });
+  setdebugtargets(original, file);
 }
 
 stderrlog::~stderrlog() {
-  if (file < 0) return;
+  if (file < 0)
+    return;
   // Put the original standard error back; the pipe then ends once
   // sub-processes holding it have gone, and the copier drains it first.
+  setdebugtargets(-1, -1);
   ::dup2(original, 2);
   copier.detach();
 }

@@ -6,8 +6,9 @@
 // Copies everything written to standard error (the program's debug output,
 // the browser engine's verbose log, and that of its sub-processes, which
 // inherit the descriptor) into a log file as well. Standard error becomes a
-// pipe; a thread passes each chunk on to the original standard error and the
-// file. Without the file, standard error is left alone.
+// pipe; a thread passes it on, in whole lines, to the original standard error
+// and the file, while the program's own debug lines are written to both
+// directly. Without the file, standard error is left alone.
 class stderrlog {
  public:
   explicit stderrlog(const std::string &path);

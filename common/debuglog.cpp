@@ -1,14 +1,54 @@
 #include "common/debuglog.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+
+namespace {
+
+// Both descriptors in one word: a line never goes to the terminal of one
+// pair and the file of another.
+std::atomic<std::uint64_t> &targets() {
+  static std::atomic<std::uint64_t> both{~std::uint64_t{0}};
+  return both;
+}
+
+void writeall(int fd, const char *data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+}
+
+void emit(const std::string &whole) {
+  const std::uint64_t both = targets().load(std::memory_order_acquire);
+  const auto terminal = static_cast<std::int32_t>(both >> 32),
+             file = static_cast<std::int32_t>(both);
+  if (file < 0) {
+    // One fwrite per call: stdio locks the stream for the call.
+    std::fwrite(whole.data(), 1, whole.size(), stderr);
+    std::fflush(stderr);
+    return;
+  }
+  writeall(terminal, whole.data(), whole.size());
+  writeall(file, whole.data(), whole.size());
+}
+
+} // namespace
 
 void debugout(std::string_view line) {
   std::string whole(line);
   whole += '\n';
-  // One fwrite per line: stdio locks the stream for the call.
-  std::fwrite(whole.data(), 1, whole.size(), stderr);
-  std::fflush(stderr);
+  emit(whole);
 }
 
 void debugout(std::initializer_list<std::string_view> lines) {
@@ -17,6 +57,11 @@ void debugout(std::initializer_list<std::string_view> lines) {
     whole += line;
     whole += '\n';
   }
-  std::fwrite(whole.data(), 1, whole.size(), stderr);
-  std::fflush(stderr);
+  emit(whole);
+}
+
+void setdebugtargets(int terminal, int file) {
+  targets().store((std::uint64_t{static_cast<std::uint32_t>(terminal)} << 32) |
+                      static_cast<std::uint32_t>(file),
+                  std::memory_order_release);
 }

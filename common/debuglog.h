@@ -10,3 +10,10 @@ void debugout(std::string_view line);
 // Several lines at once, in one write: they stay together, and a busy caller
 // (the plugin bridge traces every call) pays for one write instead of many.
 void debugout(std::initializer_list<std::string_view> lines);
+
+// While a copier thread passes standard error on to the terminal and a log
+// file (app/stderrlog), the program's own lines skip that thread and are
+// written straight to both, so that a line costs its writer two writes rather
+// than a wake-up of the copier as well. (-1, -1): standard error again. Both
+// descriptors must stay open for the rest of the process.
+void setdebugtargets(int terminal, int file);
