@@ -1,7 +1,10 @@
 #include "modrelay/relay.h"
 
-relaycall splitpayload(std::string_view payload) {
+relaycall splitpayload(std::string &payload) {
   const auto bar = payload.find('|');
-  if (bar == std::string_view::npos) return {std::string(payload), {}};
-  return {std::string(payload.substr(0, bar)), std::string(payload.substr(bar + 1))};
+  if (bar == std::string::npos)
+    return {payload, std::string_view("")};
+  payload[bar] = '\0';
+  const std::string_view whole(payload);
+  return {whole.substr(0, bar), whole.substr(bar + 1)};
 }
