@@ -12,18 +12,6 @@
 
 namespace {
 
-void writeall(int fd, const char *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-}
-
 // How long the start of a line waits for its end before it is passed on as
 // it is.
 constexpr int partialwaitms = 100;
@@ -43,8 +31,7 @@ void copylines(int in, int out, int log) {
       if (ready < 0 && errno == EINTR)
         continue;
       if (ready == 0) {
-        writeall(out, buf, held);
-        writeall(log, buf, held);
+        writeboth(out, log, {buf, held});
         held = 0;
         continue;
       }
@@ -62,13 +49,11 @@ void copylines(int in, int out, int log) {
       whole = held;
     if (whole == 0)
       continue;
-    writeall(out, buf, whole);
-    writeall(log, buf, whole);
+    writeboth(out, log, {buf, whole});
     std::memmove(buf, buf + whole, held - whole);
     held -= whole;
   }
-  writeall(out, buf, held);
-  writeall(log, buf, held);
+  writeboth(out, log, {buf, held});
 }
 
 } // namespace

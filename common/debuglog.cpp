@@ -39,8 +39,7 @@ void emit(const std::string &whole) {
     std::fflush(stderr);
     return;
   }
-  writeall(terminal, whole.data(), whole.size());
-  writeall(file, whole.data(), whole.size());
+  writeboth(terminal, file, whole);
 }
 
 } // namespace
@@ -58,6 +57,11 @@ void debugout(std::initializer_list<std::string_view> lines) {
     whole += '\n';
   }
   emit(whole);
+}
+
+void writeboth(int terminal, int file, std::string_view data) {
+  writeall(terminal, data.data(), data.size());
+  writeall(file, data.data(), data.size());
 }
 
 void setdebugtargets(int terminal, int file) {

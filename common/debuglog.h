@@ -17,3 +17,6 @@ void debugout(std::initializer_list<std::string_view> lines);
 // than a wake-up of the copier as well. (-1, -1): standard error again. Both
 // descriptors must stay open for the rest of the process.
 void setdebugtargets(int terminal, int file);
+// Writes every byte of `data` to the terminal, then to the log file: how the
+// copier and the program's own lines reach both.
+void writeboth(int terminal, int file, std::string_view data);
