@@ -28,8 +28,7 @@ void copylines(int in, int out, int log) {
     if (held > 0) {
       pollfd p{in, POLLIN, 0};
       const int ready = ::poll(&p, 1, partialwaitms);
-      if (ready < 0 && errno == EINTR)
-        continue;
+      if (ready < 0 && errno == EINTR) continue;
       if (ready == 0) {
         writeboth(out, log, {buf, held});
         held = 0;
@@ -37,18 +36,13 @@ void copylines(int in, int out, int log) {
       }
     }
     const ssize_t n = ::read(in, buf + held, sizeof buf - held);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
     held += static_cast<std::size_t>(n);
     std::size_t whole = held;
-    while (whole > 0 && buf[whole - 1] != '\n')
-      --whole;
-    if (whole == 0 && held == sizeof buf)
-      whole = held;
-    if (whole == 0)
-      continue;
+    while (whole > 0 && buf[whole - 1] != '\n') --whole;
+    if (whole == 0 && held == sizeof buf) whole = held;
+    if (whole == 0) continue;
     writeboth(out, log, {buf, whole});
     std::memmove(buf, buf + whole, held - whole);
     held -= whole;
@@ -56,15 +50,13 @@ void copylines(int in, int out, int log) {
   writeboth(out, log, {buf, held});
 }
 
-} // namespace
+}  // namespace
 
 stderrlog::stderrlog(const std::string &path) {
   // Appending: the copier and the program's own lines write to the file
   // side by side.
-  file = ::open(path.c_str(),
-                O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-  if (file < 0)
-    return;
+  file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+  if (file < 0) return;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     ::close(file);
@@ -74,19 +66,17 @@ stderrlog::stderrlog(const std::string &path) {
   original = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
   pipein = fds[0];
   std::fflush(stderr);
-  ::dup2(fds[1], 2); // descriptor 2 itself stays inheritable
+  ::dup2(fds[1], 2);  // descriptor 2 itself stays inheritable
   ::close(fds[1]);
   // The copier holds its own descriptors and never closes them: it may
   // outlive this object while a sub-process still holds the pipe, and the
   // program's own lines may still be written to them.
-  copier = std::thread(
-      [in = pipein, out = original, log = file] { copylines(in, out, log); });
+  copier = std::thread([in = pipein, out = original, log = file] { copylines(in, out, log); });
   setdebugtargets(original, file);
 }
 
 stderrlog::~stderrlog() {
-  if (file < 0)
-    return;
+  if (file < 0) return;
   // Put the original standard error back; the pipe then ends once
   // sub-processes holding it have gone, and the copier drains it first.
   setdebugtargets(-1, -1);

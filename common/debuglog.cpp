@@ -20,10 +20,8 @@ std::atomic<std::uint64_t> &targets() {
 void writeall(int fd, const char *data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
     data += n;
     size -= static_cast<std::size_t>(n);
   }
@@ -31,8 +29,7 @@ void writeall(int fd, const char *data, std::size_t size) {
 
 void emit(const std::string &whole) {
   const std::uint64_t both = targets().load(std::memory_order_acquire);
-  const auto terminal = static_cast<std::int32_t>(both >> 32),
-             file = static_cast<std::int32_t>(both);
+  const auto terminal = static_cast<std::int32_t>(both >> 32), file = static_cast<std::int32_t>(both);
   if (file < 0) {
     // One fwrite per call: stdio locks the stream for the call.
     std::fwrite(whole.data(), 1, whole.size(), stderr);
@@ -42,7 +39,7 @@ void emit(const std::string &whole) {
   writeboth(terminal, file, whole);
 }
 
-} // namespace
+}  // namespace
 
 void debugout(std::string_view line) {
   std::string whole(line);
@@ -65,7 +62,6 @@ void writeboth(int terminal, int file, std::string_view data) {
 }
 
 void setdebugtargets(int terminal, int file) {
-  targets().store((std::uint64_t{static_cast<std::uint32_t>(terminal)} << 32) |
-                      static_cast<std::uint32_t>(file),
+  targets().store((std::uint64_t{static_cast<std::uint32_t>(terminal)} << 32) | static_cast<std::uint32_t>(file),
                   std::memory_order_release);
 }

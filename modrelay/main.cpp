@@ -41,8 +41,7 @@ int connecttohost(const char *path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (std::strlen(path) >= sizeof address.sun_path) {
-    std::fprintf(stderr, "connect(socket) failed: %lu\n",
-                 static_cast<unsigned long>(ENAMETOOLONG));
+    std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(ENAMETOOLONG));
     return -4;
   }
   std::strcpy(address.sun_path, path);
@@ -51,25 +50,19 @@ int connecttohost(const char *path) {
   for (;;) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-      std::fprintf(stderr, "connect(socket) failed: %lu\n",
-                   static_cast<unsigned long>(errno));
+      std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(errno));
       return -4;
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address),
-                  sizeof address) == 0)
-      return fd;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) return fd;
     const int error = errno;
     ::close(fd);
-    const bool notyet = error == ENOENT || error == ECONNREFUSED ||
-                        error == EAGAIN || error == EINTR;
+    const bool notyet = error == ENOENT || error == ECONNREFUSED || error == EAGAIN || error == EINTR;
     if (!notyet) {
-      std::fprintf(stderr, "connect(socket) failed: %lu\n",
-                   static_cast<unsigned long>(error));
+      std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(error));
       return -4;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
-      std::fprintf(stderr, "Waiting for socket failed: %lu\n",
-                   static_cast<unsigned long>(error));
+      std::fprintf(stderr, "Waiting for socket failed: %lu\n", static_cast<unsigned long>(error));
       return -3;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -79,8 +72,7 @@ int connecttohost(const char *path) {
 void serve(int pipe, handlecallfn handlecall) {
   std::string payload;
   for (;;) {
-    if (!readpipemsg(pipe, payload))
-      return;
+    if (!readpipemsg(pipe, payload)) return;
     const relaycall call = splitpayload(payload);
     if (isfini(call)) {
       handlecall("fini", "");
@@ -89,13 +81,11 @@ void serve(int pipe, handlecallfn handlecall) {
     }
     // Sent at once: the plugin may reuse its result's memory.
     const char *result = handlecall(call.fn.data(), call.data.data());
-    if (!writepipemsg(pipe,
-                      result ? std::string_view(result) : std::string_view()))
-      return;
+    if (!writepipemsg(pipe, result ? std::string_view(result) : std::string_view())) return;
   }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv) {
   if (argc < 3) {
@@ -116,8 +106,7 @@ int main(int argc, char **argv) {
   }
 
   const int pipe = connecttohost(socketpath);
-  if (pipe < 0)
-    return -pipe;
+  if (pipe < 0) return -pipe;
 
   void *module = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
   if (!module) {
@@ -126,12 +115,10 @@ int main(int argc, char **argv) {
     ::close(pipe);
     return 5;
   }
-  auto handlecall =
-      reinterpret_cast<handlecallfn>(::dlsym(module, "handleCall"));
+  auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, "handleCall"));
   if (!handlecall) {
     const char *why = ::dlerror();
-    std::fprintf(stderr, "dlsym(handleCall) failed: %s\n",
-                 why ? why : "no such symbol");
+    std::fprintf(stderr, "dlsym(handleCall) failed: %s\n", why ? why : "no such symbol");
     ::dlclose(module);
     ::close(pipe);
     return 6;

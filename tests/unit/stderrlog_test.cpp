@@ -27,8 +27,7 @@ std::string readfile(const std::filesystem::path &path) {
 // The copier ends on its own once the pipe is closed; waits until the file
 // holds `bytes` bytes or five seconds have passed.
 std::string waitforfile(const std::filesystem::path &path, std::size_t bytes) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   std::string text = readfile(path);
   while (text.size() < bytes && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -38,10 +37,9 @@ std::string waitforfile(const std::filesystem::path &path, std::size_t bytes) {
 }
 
 class stderrlogtest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("stderrlogtest." + std::to_string(::getpid()));
+    dir = std::filesystem::temp_directory_path() / ("stderrlogtest." + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     // The terminal side goes to a file of its own, so that the test's
     // output stays readable and both copies can be compared.
@@ -60,10 +58,9 @@ protected:
   int savedstderr = -1;
 };
 
-} // namespace
+}  // namespace
 
-TEST_F(stderrlogtest,
-       own_lines_and_other_writers_lines_arrive_whole_in_both_copies) {
+TEST_F(stderrlogtest, own_lines_and_other_writers_lines_arrive_whole_in_both_copies) {
   constexpr int writers = 3, lines = 300;
   std::size_t expected = 0;
   {
@@ -73,31 +70,24 @@ TEST_F(stderrlogtest,
     for (int w = 0; w < writers; ++w)
       threads.emplace_back([w] {
         for (int i = 0; i < lines; ++i)
-          debugout({"own " + std::to_string(w) + " " + std::to_string(i),
-                    std::string(700, char('a' + w))});
+          debugout({"own " + std::to_string(w) + " " + std::to_string(i), std::string(700, char('a' + w))});
       });
     // ... and lines written to descriptor 2 as a sub-process or a library
     // does, in pieces, which pass through the copier.
     threads.emplace_back([] {
       for (int i = 0; i < lines; ++i) {
-        const std::string line =
-            "other " + std::to_string(i) + " " + std::string(1500, 'z');
+        const std::string line = "other " + std::to_string(i) + " " + std::string(1500, 'z');
         const std::size_t half = line.size() / 2;
         EXPECT_EQ(::write(2, line.data(), half), static_cast<ssize_t>(half));
-        EXPECT_EQ(::write(2, line.data() + half, line.size() - half),
-                  static_cast<ssize_t>(line.size() - half));
+        EXPECT_EQ(::write(2, line.data() + half, line.size() - half), static_cast<ssize_t>(line.size() - half));
         EXPECT_EQ(::write(2, "\n", 1), 1);
       }
     });
-    for (auto &t : threads)
-      t.join();
+    for (auto &t : threads) t.join();
     for (int w = 0; w < writers; ++w)
       for (int i = 0; i < lines; ++i)
-        expected +=
-            ("own " + std::to_string(w) + " " + std::to_string(i)).size() + 1 +
-            700 + 1;
-    for (int i = 0; i < lines; ++i)
-      expected += ("other " + std::to_string(i) + " ").size() + 1500 + 1;
+        expected += ("own " + std::to_string(w) + " " + std::to_string(i)).size() + 1 + 700 + 1;
+    for (int i = 0; i < lines; ++i) expected += ("other " + std::to_string(i) + " ").size() + 1500 + 1;
   }
 
   for (const char *copy : {"debug.log", "terminal"}) {
@@ -113,13 +103,10 @@ TEST_F(stderrlogtest,
         ASSERT_TRUE(std::getline(in, body));
         EXPECT_EQ(body, std::string(700, char('a' + (line[4] - '0')))) << copy;
       } else {
-        EXPECT_EQ(line, "other " + std::to_string(next["other"]++) + " " +
-                            std::string(1500, 'z'))
-            << copy;
+        EXPECT_EQ(line, "other " + std::to_string(next["other"]++) + " " + std::string(1500, 'z')) << copy;
       }
     }
-    for (int w = 0; w < writers; ++w)
-      EXPECT_EQ(next["own " + std::to_string(w)], lines) << copy;
+    for (int w = 0; w < writers; ++w) EXPECT_EQ(next["own " + std::to_string(w)], lines) << copy;
     EXPECT_EQ(next["other"], lines) << copy;
   }
 }

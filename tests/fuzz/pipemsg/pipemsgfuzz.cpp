@@ -15,8 +15,7 @@
 
 namespace {
 void require(bool condition) {
-  if (!condition)
-    std::abort();
+  if (!condition) std::abort();
 }
 
 // An in-memory file holding the bytes, read from its start.
@@ -29,10 +28,8 @@ int streamof(const std::uint8_t *data, std::size_t size) {
 }
 
 std::uint32_t lengthat(const std::uint8_t *p) {
-  return static_cast<std::uint32_t>(p[0]) |
-         (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) |
-         (static_cast<std::uint32_t>(p[3]) << 24);
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // The input up to the first frame that claims far more bytes than follow it.
@@ -44,20 +41,16 @@ std::size_t plausibleprefix(const std::uint8_t *data, std::size_t size) {
   std::size_t at = 0;
   while (size - at >= 4) {
     const std::uint32_t length = lengthat(data + at);
-    if (length > maxpipemsg)
-      break;
-    if (length > size - at - 4 + slack)
-      return at;
-    if (length > size - at - 4)
-      break;
+    if (length > maxpipemsg) break;
+    if (length > size - at - 4 + slack) return at;
+    if (length > size - at - 4) break;
     at += 4 + length;
   }
   return size;
 }
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
-                                      std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   size = plausibleprefix(data, size);
   const int in = streamof(data, size);
   const int out = ::memfd_create("pipemsgfuzz-out", MFD_CLOEXEC);
@@ -67,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
   for (;;) {
     const std::string previous = payload;
     const bool read = readpipemsg(in, payload);
-    // Where the frame at `at` says a message should be, checked without the
-    // reader.
-    const bool whole = size - at >= 4 && lengthat(data + at) <= maxpipemsg &&
-                       size - at - 4 >= lengthat(data + at);
+    // Where the frame at `at` says a message should be, checked without the reader.
+    const bool whole =
+        size - at >= 4 && lengthat(data + at) <= maxpipemsg && size - at - 4 >= lengthat(data + at);
     require(read == whole);
     if (!read) {
       // Nothing complete: the old payload stays when not even the length
@@ -82,15 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
       break;
     }
     const std::uint32_t length = lengthat(data + at);
-    require(payload ==
-            std::string_view(reinterpret_cast<const char *>(data + at + 4),
-                             length));
+    require(payload == std::string_view(reinterpret_cast<const char *>(data + at + 4), length));
     at += 4 + length;
 
     // Written back, the message is the same frame.
     require(writepipemsg(out, payload));
 
-    // The bridge's split: name before the first "|", argument after it.
     // The bridge's split: name before the first "|", argument after it,
     // each followed by a NUL.
     std::string split = payload;
@@ -102,8 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
       require(call.fn == std::string_view(payload).substr(0, bar) &&
               call.data == std::string_view(payload).substr(bar + 1));
     }
-    require(call.fn.data()[call.fn.size()] == '\0' &&
-            call.data.data()[call.data.size()] == '\0');
+    require(call.fn.data()[call.fn.size()] == '\0' && call.data.data()[call.data.size()] == '\0');
     require(isfini(call) == (call.fn == "fini"));
   }
   // Everything read was written back byte for byte.
