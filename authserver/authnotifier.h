@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // Where the sign-in listener sends the page's "onCompleteAuth" message. The
 // program uses sendtopage; tests record the messages instead. Called on the

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // What the command dispatcher needs from the desktop besides the main window
 // and the tray icon (both reached through appglobals).

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <functional>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // The native end of the page bridge, published to the page's script over
 // QWebChannel as "orvabridge". The page posts messages with post(); messages

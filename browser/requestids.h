@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // Request ids restart at "0" with every document the page bridge runs in, so
 // an answer to a request of an earlier document could reach a callback of the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // Sends a message to the page of the main browser. Callable from any thread:
 // the message is queued onto the UI thread, where it is dropped silently when

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // One call waiting for a plugin's worker.
 struct qxpcall {

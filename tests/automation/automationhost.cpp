@@ -21,7 +21,7 @@
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 #include "platform/linux/linuxdesktop.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 // A private directory, removed with everything in it at the end of the test.
 class scratchdir {

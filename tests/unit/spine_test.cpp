@@ -3,7 +3,7 @@
 #include "app/cmdline.h"
 #include "app/windowevents.h"
 #include "browser/browserclient.h"
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 #include "browser/requestids.h"
 
 using namespace std::chrono_literals;

@@ -1,4 +1,4 @@
-#include "browser/catalogue.h"
+#include "protocol/pagemessage.h"
 
 #include <QJsonValue>
 #include <cmath>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonArray>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -29,6 +30,12 @@ struct pagemessage {
   // objects and arrays become values no getter accepts (read as defaults).
   static pagemessage fromjson(const QJsonArray &wire);
 };
+
+// Where a module sends its messages for the page. The program's sink may be
+// called from any thread: it queues the message onto the UI thread and
+// delivers it to the service's page there (or drops it when no page can take
+// it). Tests record the messages instead.
+using pagesink = std::function<void(pagemessage)>;
 
 // Every message name, in both directions. Rectangles travel as left, right,
 // top, bottom.
