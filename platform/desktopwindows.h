@@ -50,11 +50,16 @@ class desktopwindows {
   // Raises and activates a top-level window.
   virtual void setforeground(windowid w) = 0;
 
-  // The first direct child of `parent` (top-level windows when 0) whose
-  // class and title equal the given ones (an absent one matches any).
+  // The first direct child of `parent` whose class and title equal the given
+  // ones without regard to case (an absent one matches any). With 0 or the
+  // screen's root: the top-level windows, those the window manager manages
+  // first (topmost first), then the others, mapped before unmapped, so a
+  // toolkit's hidden helper window never shadows the window a person sees.
   virtual windowid findchild(windowid parent, const std::optional<std::string> &classname,
                              const std::optional<std::string> &title) = 0;
-  // All descendants, each parent before its children, siblings in creation order.
+  // All descendants, each parent before its children, siblings in creation
+  // order; below the screen's root, the top-level windows in findchild's
+  // order (window manager frames left out), each followed by its descendants.
   virtual std::vector<windowid> descendants(windowid w) = 0;
   // Class name and title as UTF-8; empty when absent.
   virtual std::string classname(windowid w) = 0;

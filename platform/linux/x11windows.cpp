@@ -1,10 +1,13 @@
 #include "platform/linux/x11windows.h"
 
+#include <QString>
+#include <algorithm>
+#include <functional>
+
+// Xlib after Qt: its macros clash with names in Qt's headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include <functional>
 
 namespace {
 constexpr long withdrawnstate = 0, iconicstate = 3;
@@ -22,6 +25,11 @@ std::string latin1toutf8(const char *s) {
     }
   }
   return out;
+}
+
+// Class names and titles match without regard to case (full Unicode folding).
+bool sametext(const std::string &a, const std::string &b) {
+  return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
 }
 }  // namespace
 
@@ -65,11 +73,26 @@ Window x11windows::clientof(Window w) const {
   return found ? found : w;
 }
 
-// Stacking order from the top, as the desktop shows them.
+// The windows a person sees first: the window manager's clients, topmost
+// first; then the other children of the root (a frame counts as its client),
+// mapped before unmapped, each group topmost first. Toolkits keep unmapped
+// top-level helpers (a client leader) with the application's class; they
+// must not shadow its real window.
 std::vector<Window> x11windows::toplevels() const {
   std::vector<Window> out;
+  auto clients = x_.property(x_.root(), x_.atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW);
+  if (!clients) clients = x_.property(x_.root(), x_.atom("_NET_CLIENT_LIST"), XA_WINDOW);
+  if (clients) out.assign(clients->items.rbegin(), clients->items.rend());
+  const auto managed = out.size();
   const auto all = children(x_.root());
-  for (auto it = all.rbegin(); it != all.rend(); ++it) out.push_back(clientof(*it));
+  for (auto it = all.rbegin(); it != all.rend(); ++it) {
+    const Window w = clientof(*it);
+    if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
+  }
+  std::stable_partition(out.begin() + static_cast<std::ptrdiff_t>(managed), out.end(), [&](Window w) {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(x_.display(), w, &a) && a.map_state == IsViewable;
+  });
   return out;
 }
 
@@ -180,7 +203,7 @@ windowid x11windows::findchild(windowid parent, const std::optional<std::string>
                                const std::optional<std::string> &name) {
   const auto candidates = (parent == 0 || parent == x_.root()) ? toplevels() : children(parent);
   for (const Window c : candidates)
-    if ((!cls || classname(c) == *cls) && (!name || title(c) == *name)) return c;
+    if ((!cls || sametext(classname(c), *cls)) && (!name || sametext(title(c), *name))) return c;
   return 0;
 }
 
@@ -192,7 +215,14 @@ std::vector<windowid> x11windows::descendants(windowid w) {
       walk(c);
     }
   };
-  walk(w);
+  if (w != x_.root()) {
+    walk(w);
+    return out;
+  }
+  for (const Window top : toplevels()) {
+    out.push_back(top);
+    walk(top);
+  }
   return out;
 }
 
@@ -231,8 +261,7 @@ std::optional<screenrect> x11windows::rect(windowid w) {
   int x = 0, y = 0;
   Window child = None;
   if (!XTranslateCoordinates(x_.display(), w, x_.root(), 0, 0, &x, &y, &child)) return std::nullopt;
-  screenrect r{x - a.border_width, y - a.border_width, x + a.width + a.border_width,
-               y + a.height + a.border_width};
+  screenrect r{x - a.border_width, y - a.border_width, x + a.width + a.border_width, y + a.height + a.border_width};
   // A managed window's rectangle includes the frame the window manager drew.
   if (const auto v = x_.property(w, x_.atom("_NET_FRAME_EXTENTS"), XA_CARDINAL); v && v->items.size() == 4) {
     r.left -= static_cast<int>(v->items[0]);
@@ -253,8 +282,7 @@ std::optional<screenpoint> x11windows::cursorpos() {
   Window rootret = None, child = None;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned int mask = 0;
-  if (!XQueryPointer(x_.display(), x_.root(), &rootret, &child, &rx, &ry, &wx, &wy, &mask))
-    return std::nullopt;
+  if (!XQueryPointer(x_.display(), x_.root(), &rootret, &child, &rx, &ry, &wx, &wy, &mask)) return std::nullopt;
   return screenpoint{rx, ry};
 }
 

@@ -1,7 +1,9 @@
 // A plain X11 window for the automation tests: a top-level window with
 // known title and class, child windows with their own titles and classes,
 // and a log of the key and button events it receives (one line each), so a
-// test can observe what the scripts typed and clicked.
+// test can observe what the scripts typed and clicked. Like a toolkit's
+// client leader, an unmapped 10x10 top-level window with the same class and
+// title is made once the window is mapped, so it lies above the frame.
 //
 // Usage: orva_testwindow <log file> <title>
 // The log begins with "window <id>" and "ready" once the window is mapped.
@@ -15,8 +17,7 @@
 #include <string>
 
 namespace {
-Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const char *cls,
-                  const std::string &title) {
+Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const char *cls, const std::string &title) {
   const Window win = XCreateSimpleWindow(d, parent, x, y, w, h, 1, BlackPixel(d, 0), WhitePixel(d, 0));
   XClassHint hint{const_cast<char *>("orvatest"), const_cast<char *>(cls)};
   XSetClassHint(d, win, &hint);
@@ -24,8 +25,7 @@ Window makewindow(Display *d, Window parent, int x, int y, int w, int h, const c
   XChangeProperty(d, win, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
                   PropModeReplace, reinterpret_cast<const unsigned char *>(title.data()),
                   static_cast<int>(title.size()));
-  XSelectInput(d, win,
-               KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
+  XSelectInput(d, win, KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
   return win;
 }
 
@@ -77,6 +77,9 @@ int main(int argc, char **argv) {
       case MapNotify:
         if (e.xmap.window == top && !ready) {
           ready = true;
+          const Window leader = makewindow(d, DefaultRootWindow(d), 0, 0, 10, 10, "OrvaTestFrame", argv[2]);
+          XSync(d, False);
+          line("leader " + std::to_string(leader));
           line("ready");
         }
         break;
@@ -84,15 +87,14 @@ int main(int argc, char **argv) {
       case KeyRelease: {
         const KeySym sym = XLookupKeysym(&e.xkey, 0);
         const char *name = XKeysymToString(sym);
-        line(std::string(e.type == KeyPress ? "press " : "release ") + modifiers(e.xkey.state) +
-             (name ? name : "?"));
+        line(std::string(e.type == KeyPress ? "press " : "release ") + modifiers(e.xkey.state) + (name ? name : "?"));
         break;
       }
       case ButtonPress:
       case ButtonRelease: {
         char where[96];
-        std::snprintf(where, sizeof where, " %d %lu %d %d", e.xbutton.button, e.xbutton.window,
-                      e.xbutton.x_root, e.xbutton.y_root);
+        std::snprintf(where, sizeof where, " %d %lu %d %d", e.xbutton.button, e.xbutton.window, e.xbutton.x_root,
+                      e.xbutton.y_root);
         line(std::string(e.type == ButtonPress ? "buttonpress" : "buttonrelease") + where);
         break;
       }

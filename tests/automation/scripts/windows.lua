@@ -4,9 +4,18 @@ local w = t.testwindow('Orva Test Window')
 local top = w.handle
 t.activate(w.id)
 
--- Top-level windows are searched from the null handle.
-local found = qx.findwindow(test.window(0), 'OrvaTestFrame', 'Orva Test Window')
+-- Top-level windows are searched from the null handle, managed windows first:
+-- the unmapped leader window above the frame, with the same class and title,
+-- does not shadow the window; class and title match in any case.
+local leader = tonumber(t.read(w.log):match('leader (%d+)'))
+assert(qx.getclassname(test.window(leader)) == 'OrvaTestFrame', 'the leader window exists')
+local found = qx.findwindow(test.window(0), 'orvatestFRAME', 'ORVA Test window')
 assert(found and test.windowid(found) == w.id, 'findwindow among top-level windows')
+local order = {}
+for k, v in pairs(qx.enumchildwindows(test.window(tonumber(t.sh('xwininfo -root'):match('Window id: (%w+)'))))) do
+  order[test.windowid(v)] = k
+end
+assert(order[w.id] < order[leader], 'below the root, managed windows come first')
 assert(qx.findwindow(test.window(0), 'OrvaTestFrame', 'No such title') == nil)
 assert(select('#', qx.findwindow(nil, 'OrvaTestFrame', nil)) == 0, 'no handle, no result')
 assert(test.windowid(qx.getactivewindow()) == w.id and test.windowid(qx.getforegroundwindow()) == w.id)
