@@ -1,12 +1,14 @@
 /* The plugin the benchmarks and the soak call: "echo" returns the argument
  * text, "wait" sleeps for the argument's number of milliseconds (so that a
- * test can stop a bridge in the middle of a call), anything else gives an
+ * test can stop a relay in the middle of a call), anything else gives an
  * empty result. Nothing else happens in a call, so a measured round trip is
- * the host's and the bridge's own cost. Built for the program's machine
+ * the host's and the relay's own cost. Built for the program's machine
  * (served in-process) and for 32-bit x86 (served through modrelay). */
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+
+#include "protocol/handlecall.h"
 
 static char *result;
 static size_t resultsize;

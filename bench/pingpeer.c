@@ -1,9 +1,9 @@
 /* The far end of the raw socket ping-pong that plugin calls are measured
  * against: connects to the Unix-domain socket named by its argument and sends
- * every message straight back, framed as the bridge frames them (4-byte
+ * every message straight back, framed as the relay frames them (4-byte
  * little-endian length, then the payload), with one read and one write per
  * message where the sizes allow. Built 64-bit and 32-bit, so that the
- * baseline of the bridged calls runs the same way as the bridge. */
+ * baseline of the relayed calls runs the same way as the relay. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>

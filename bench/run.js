@@ -381,7 +381,7 @@ http {
   }
 }
 
-// The plugin round trips. The bridged calls write debug lines, which the
+// The plugin round trips. The relayed calls write debug lines, which the
 // bench program copies into a file as the desktop program does.
 function plugincalls() {
   const b = (name) => path.join(build, 'bench', name);
@@ -469,7 +469,7 @@ async function main() {
       size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 64-bit peer; goal p50 <= 10 us' : ''));
     rows.push(row(`plugin in-process p99, ${b}`, 'us', size.inprocess.p99_us, size.raw64.p99_us, 'lower', null));
     rows.push(row(`plugin bridged p50, ${b}`, 'us', size.bridged.p50_us, size.raw32.p50_us, 'lower', 1.5,
-      size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 32-bit peer, run the same way as the bridge' : ''));
+      size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 32-bit peer, run the same way as the relay' : ''));
     rows.push(row(`plugin bridged p99, ${b}`, 'us', size.bridged.p99_us, size.raw32.p99_us, 'lower', 1.5));
     rows.push(row(`plugin bridged calls/s, ${b}`, '1/s', size.bridged.per_s, size.raw32.per_s, 'higher', null));
   }

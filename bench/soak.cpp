@@ -397,7 +397,7 @@ class callbook {
 void pluginsoak(const std::string &relay, const std::string &plugin64, const std::string &plugin32,
                 long calls) {
   say("plugins: " + std::to_string(calls) + " calls in-process and " + std::to_string(calls) +
-      " bridged; the bridge is killed half-way and a second one takes over");
+      " relayed; the relay is killed half-way and a second one takes over");
   const processusage before = currentusage();
   std::string scratch = (std::filesystem::temp_directory_path() / "orvasoak.XXXXXX").string();
   if (!::mkdtemp(scratch.data())) {
@@ -411,8 +411,8 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
   env.relaypath = relay;
   env.socketdir = scratch;
   const std::map<std::string, std::string> files{{"http://127.0.0.1/in.qxp", plugin64},
-                                                 {"http://127.0.0.1/bridged.qxp", plugin32},
-                                                 {"http://127.0.0.1/bridged-again.qxp", plugin32}};
+                                                 {"http://127.0.0.1/relayed.qxp", plugin32},
+                                                 {"http://127.0.0.1/relayed-again.qxp", plugin32}};
   // The "download" finishes at once, with the library itself as the file.
   downloader download = [&files](const std::string &, const std::string &url, downloadcompletion done) {
     done(downloadresult{200, url, files.at(url), false});
@@ -422,13 +422,13 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
     // This thread plays the UI thread: the host is used only here.
     pluginhost host(registry, env, download);
     host.loadqxp("http://127.0.0.1/in.qxp", "load-in");
-    host.loadqxp("http://127.0.0.1/bridged.qxp", "load-bridged");
+    host.loadqxp("http://127.0.0.1/relayed.qxp", "load-relayed");
     const int inprocess = 1;
-    int bridged = 2;
+    int relayed = 2;
 
     // Calls in flight stay well below the store's 1024 nodes per plugin.
     constexpr long window = 128;
-    // Calls queued behind the one the bridge dies in.
+    // Calls queued behind the one the relay dies in.
     constexpr int killedwaiting = 20;
     long issued = 0;
     std::mt19937 random(42);
@@ -442,9 +442,9 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
     };
 
     usagewatch watch("plugins");
-    long inissued = 0, bridgedissued = 0, nextsample = 0;
+    long inissued = 0, relayedissued = 0, nextsample = 0;
     bool killed = false;
-    while (inissued < calls || bridgedissued < calls) {
+    while (inissued < calls || relayedissued < calls) {
       if (book.inflight() >= window && !book.waitdownto(window / 2, 30s)) {
         check(false,
               "plugins: no answer for 30 s with " + std::to_string(book.inflight()) + " calls waiting");
@@ -454,35 +454,35 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
         issue(inprocess);
         ++inissued;
       }
-      if (bridgedissued < calls) {
-        if (!killed && bridgedissued == calls / 2) {
+      if (relayedissued < calls) {
+        if (!killed && relayedissued == calls / 2) {
           {
             std::lock_guard<std::mutex> lock(book.guard);
-            book.killedplugin = bridged;
+            book.killedplugin = relayed;
           }
-          // The bridge dies in the middle of a call, with more waiting
+          // The relay dies in the middle of a call, with more waiting
           // behind it: all of them must still be answered (empty).
           const std::string id = std::to_string(issued++);
-          book.add(id, "waited", bridged);
-          host.makeqxpcall(bridged, "wait", "500", id);
-          for (int i = 0; i < killedwaiting; ++i) issue(bridged);
+          book.add(id, "waited", relayed);
+          host.makeqxpcall(relayed, "wait", "500", id);
+          for (int i = 0; i < killedwaiting; ++i) issue(relayed);
           std::this_thread::sleep_for(100ms);
-          const std::vector<pid_t> bridges = childrennamed("modrelay");
-          check(bridges.size() == 1,
-                "plugins: expected one bridge process, found " + std::to_string(bridges.size()));
-          for (pid_t pid : bridges) ::kill(pid, SIGKILL);
+          const std::vector<pid_t> relays = childrennamed("modrelay");
+          check(relays.size() == 1,
+                "plugins: expected one relay process, found " + std::to_string(relays.size()));
+          for (pid_t pid : relays) ::kill(pid, SIGKILL);
           killed = true;
-          // Later calls go to a second bridged plugin; the dead one answers
+          // Later calls go to a second relayed plugin; the dead one answers
           // its waiting calls empty.
-          host.loadqxp("http://127.0.0.1/bridged-again.qxp", "load-again");
-          bridged = 3;
-          say("  killed the bridge after " + std::to_string(bridgedissued) + " bridged calls");
+          host.loadqxp("http://127.0.0.1/relayed-again.qxp", "load-again");
+          relayed = 3;
+          say("  killed the relay after " + std::to_string(relayedissued) + " relayed calls");
           // The first sample, the reference for the rest of the run, comes
-          // once the second bridge serves; the dead one's worker still answers.
+          // once the second relay serves; the dead one's worker still answers.
           nextsample = issued + 2000;
         }
-        issue(bridged);
-        ++bridgedissued;
+        issue(relayed);
+        ++relayedissued;
       }
       if (killed && issued >= nextsample) {
         watch.sample("at " + std::to_string(issued) + " calls");
@@ -499,11 +499,11 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
           "plugins: " + std::to_string(book.unexpected) + " answers to no waiting call");
     check(book.wrong == 0, "plugins: " + std::to_string(book.wrong) + " calls answered with another text");
     check(book.emptied >= killedwaiting + 1 && book.emptied <= window + killedwaiting + 1,
-          "plugins: " + std::to_string(book.emptied) + " calls answered empty after the bridge was killed");
+          "plugins: " + std::to_string(book.emptied) + " calls answered empty after the relay was killed");
     check(book.loaded == std::vector<int>({1, 2, 3}),
           "plugins: the page was not told of exactly three plugins");
     say("plugins: " + std::to_string(book.answered) + " of " + std::to_string(issued) + " calls answered, " +
-        std::to_string(book.emptied) + " of them empty because their bridge was killed");
+        std::to_string(book.emptied) + " of them empty because their relay was killed");
     finiplugins(registry);
   }
   for (auto &[name, plugin] : registry) {
@@ -515,7 +515,7 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
   say("  plugins before: " + describe(before) + "; after they stopped: " + describe(after));
   check(after.fds == before.fds, "plugins: descriptors left open after the plugins stopped");
   check(after.threads == before.threads, "plugins: threads left running after the plugins stopped");
-  check(children().empty(), "plugins: bridge processes left behind");
+  check(children().empty(), "plugins: relay processes left behind");
 }
 
 std::string argvalue(const std::string &arg, const char *name) {

@@ -1,17 +1,6 @@
 // modrelay: loads one 32-bit plugin library and serves it to the main program
-// over a Unix-domain stream socket that the main program listens on.
-//
-//   modrelay <socket path> <library path>
-//
-// Exit codes (messages on standard error):
-//   0  the service ended: after "fini", or when the socket broke
-//   2  fewer than two arguments
-//   9  the library is a 64-bit one (the main program loads those itself)
-//   10 the library cannot be checked (missing, unreadable, not a library)
-//   3  the socket did not accept a connection within 10 seconds
-//   4  the socket could not be opened or connected
-//   5  the library could not be loaded
-//   6  the library has no handleCall
+// over a Unix-domain stream socket that the main program listens on. Its
+// command line and exit codes: protocol/relayprogram.h.
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -25,15 +14,13 @@
 #include <string>
 #include <thread>
 
-#include "modrelay/relay.h"
-#include "plugins/machinecheck.h"
-#include "plugins/pipemsg.h"
+#include "protocol/handlecall.h"
+#include "protocol/machinecheck.h"
+#include "protocol/relayframe.h"
+#include "protocol/relaymessage.h"
+#include "protocol/relayprogram.h"
 
 namespace {
-
-using handlecallfn = const char *(*)(const char *fn, const char *data);
-
-constexpr auto connectwait = std::chrono::milliseconds(10000);
 
 // Connects to the host's socket, retrying while it is not there yet or not
 // yet listening. Returns the socket, or the exit code (negated) on failure.
@@ -42,16 +29,16 @@ int connecttohost(const char *path) {
   address.sun_family = AF_UNIX;
   if (std::strlen(path) >= sizeof address.sun_path) {
     std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(ENAMETOOLONG));
-    return -4;
+    return -relayexit::connectfailed;
   }
   std::strcpy(address.sun_path, path);
 
-  const auto deadline = std::chrono::steady_clock::now() + connectwait;
+  const auto deadline = std::chrono::steady_clock::now() + relayconnectwait;
   for (;;) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
       std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(errno));
-      return -4;
+      return -relayexit::connectfailed;
     }
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) return fd;
     const int error = errno;
@@ -59,29 +46,29 @@ int connecttohost(const char *path) {
     const bool notyet = error == ENOENT || error == ECONNREFUSED || error == EAGAIN || error == EINTR;
     if (!notyet) {
       std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(error));
-      return -4;
+      return -relayexit::connectfailed;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       std::fprintf(stderr, "Waiting for socket failed: %lu\n", static_cast<unsigned long>(error));
-      return -3;
+      return -relayexit::connecttimedout;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
-void serve(int pipe, handlecallfn handlecall) {
+void serve(int host, handlecallfn handlecall) {
   std::string payload;
   for (;;) {
-    if (!readpipemsg(pipe, payload)) return;
-    const relaycall call = splitpayload(payload);
+    if (!readpipemsg(host, payload)) return;
+    const relaycall call = splitmessage(payload);
     if (isfini(call)) {
-      handlecall("fini", "");
-      writepipemsg(pipe, "ok");
+      handlecall(finicall, "");
+      writepipemsg(host, relayfiniok);
       return;
     }
     // Sent at once: the plugin may reuse its result's memory.
     const char *result = handlecall(call.fn.data(), call.data.data());
-    if (!writepipemsg(pipe, result ? std::string_view(result) : std::string_view())) return;
+    if (!writepipemsg(host, result ? std::string_view(result) : std::string_view())) return;
   }
 }
 
@@ -90,7 +77,7 @@ void serve(int pipe, handlecallfn handlecall) {
 int main(int argc, char **argv) {
   if (argc < 3) {
     std::fprintf(stderr, "Usage: modrelay <socket path> <path/to/plugin.so>\n");
-    return 2;
+    return relayexit::usage;
   }
   const char *socketpath = argv[1];
   const char *library = argv[2];
@@ -98,38 +85,38 @@ int main(int argc, char **argv) {
   try {
     if (is64bitdll(library)) {
       std::fprintf(stderr, "Bitness mismatch with DLL: %s\n", library);
-      return 9;
+      return relayexit::native;
     }
   } catch (const std::exception &e) {
     std::fprintf(stderr, "Cannot check DLL %s: %s\n", library, e.what());
-    return 10;
+    return relayexit::unchecked;
   }
 
-  const int pipe = connecttohost(socketpath);
-  if (pipe < 0) return -pipe;
+  const int host = connecttohost(socketpath);
+  if (host < 0) return -host;
 
   void *module = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char *why = ::dlerror();
     std::fprintf(stderr, "dlopen failed: %s\n", why ? why : "");
-    ::close(pipe);
-    return 5;
+    ::close(host);
+    return relayexit::loadfailed;
   }
-  auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, "handleCall"));
+  auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, handlecallname));
   if (!handlecall) {
     const char *why = ::dlerror();
     std::fprintf(stderr, "dlsym(handleCall) failed: %s\n", why ? why : "no such symbol");
     ::dlclose(module);
-    ::close(pipe);
-    return 6;
+    ::close(host);
+    return relayexit::nohandlecall;
   }
 
   // The plugin sees "ini" now and again when the host's first message
   // ("ini|") arrives.
-  handlecall("ini", "");
-  serve(pipe, handlecall);
+  handlecall(inicall, "");
+  serve(host, handlecall);
 
-  ::close(pipe);
+  ::close(host);
   ::dlclose(module);
-  return 0;
+  return relayexit::served;
 }

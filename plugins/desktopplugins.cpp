@@ -1,7 +1,7 @@
 #include "plugins/desktopplugins.h"
 
 #include "browser/sendtopage.h"
-#include "plugins/bridgeprocess.h"
+#include "plugins/relayprocess.h"
 #include "update/updaterequest.h"
 
 qxpenv desktopqxpenv() {

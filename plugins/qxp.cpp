@@ -5,13 +5,8 @@
 #include <exception>
 
 #include "common/debuglog.h"
-#include "plugins/machinecheck.h"
-
-namespace {
-// The one export of a plugin library: function name and argument text in,
-// result text (or null for an empty result) out; the plugin owns the result.
-using handlecallfn = const char *(*)(const char *fn, const char *data);
-}  // namespace
+#include "protocol/handlecall.h"
+#include "protocol/machinecheck.h"
 
 qxp::qxp(std::uint32_t number) : id(number) {}
 
@@ -71,7 +66,7 @@ void qxp::runinprocess(const std::string &path) {
     debugout("qxp::runinprocess cannot load " + path + ": " + (why ? why : ""));
     return;
   }
-  auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, "handleCall"));
+  auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, handlecallname));
   if (!handlecall) {
     debugout("qxp::runinprocess no handleCall in " + path);
     ::dlclose(module);
@@ -79,7 +74,7 @@ void qxp::runinprocess(const std::string &path) {
     return;
   }
 
-  handlecall("ini", "");
+  handlecall(inicall, "");
   for (;;) {
     const qxpcall item = take();
     if (item.fini) break;
@@ -87,7 +82,7 @@ void qxp::runinprocess(const std::string &path) {
     const char *result = handlecall(item.fn.c_str(), item.data.c_str());
     answer(item.tag, result ? std::string(result) : std::string());
   }
-  handlecall("fini", "");
+  handlecall(finicall, "");
   ::dlclose(module);
   module = nullptr;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "protocol/pagemessage.h"
+#include "protocol/relayprogram.h"
 
 // One call waiting for a plugin's worker.
 struct qxpcall {
@@ -22,16 +23,16 @@ struct qxpcall {
 struct qxpenv {
   // Delivers answers to the page; called on the worker thread.
   std::function<void(pagemessage)> send;
-  // The bridge program; empty: "modrelay" beside the running program.
+  // The relay program; empty: "modrelay" beside the running program.
   std::string relaypath;
-  // Where bridge sockets are made; empty: the runtime directory.
+  // Where relay sockets are made; empty: the runtime directory.
   std::string socketdir;
-  // How long a started bridge may take to connect.
-  std::chrono::milliseconds connectwait{10000};
+  // How long a started relay may take to connect.
+  std::chrono::milliseconds connectwait{relayconnectwait};
 };
 
 // A native plugin: its calls, its worker thread and, while it is served, the
-// loaded library or the socket to its bridge. Made on the UI thread; calls
+// loaded library or the socket to its relay. Made on the UI thread; calls
 // are queued there and made one at a time on the worker. The 1024 nodes of
 // the call store live inside the object, so queuing allocates only the texts.
 class alignas(64) qxp {
@@ -56,7 +57,7 @@ class alignas(64) qxp {
   // Waits until the worker has ended.
   void join();
 
-  // Worker: checks the library's machine and serves it in-process or bridged.
+  // Worker: checks the library's machine and serves it in-process or relayed.
   void run(const std::string &path);
   // Worker: loads the library here and calls its handleCall.
   void runinprocess(const std::string &path);
@@ -64,7 +65,7 @@ class alignas(64) qxp {
   void runthroughpipe(const std::string &path);
 
   void *module = nullptr;  // the library while served in-process
-  int pipe = -1;           // the socket to the bridge while bridged
+  int pipe = -1;           // the socket to the relay while relayed
   std::string url;         // as the page gave it
   std::string loadtag;     // request id of the load that made the object
   const std::uint32_t id;  // plugin number, from 1

@@ -1,7 +1,7 @@
 /* An example plugin: a shared library with one exported function,
  * handleCall, that the page calls through winMakeQXPCall. The same source
  * builds as a 64-bit plugin (loaded into the program) and as a 32-bit one
- * (served by the modrelay bridge).
+ * (served by the relay program modrelay).
  *
  * Functions the page can call:
  *   echo   returns the argument text unchanged

@@ -1,5 +1,5 @@
-# libFuzzer targets for what reads untrusted input: the bridge's message
-# reader and payload splitting, the machine check of downloaded plugin files,
+# libFuzzer targets for what reads untrusted input: the relay's message
+# reader and message splitting, the machine check of downloaded plugin files,
 # page events decoded into the script's callback, and the key text of
 # sendstring and hotkeys. As with the request parsing fuzzer (tests/authfuzz),
 # clang builds them by a command of its own, in plain builds only, and each
@@ -36,8 +36,8 @@ if(ORVALINK_CLANGXX AND NOT ORVALINK_SANITIZE)
     set_tests_properties(${name}_fuzz PROPERTIES LABELS fuzz TIMEOUT 60)
   endfunction()
 
-  orva_fuzzer(pipemsg SOURCES plugins/pipemsg.cpp modrelay/relay.cpp)
-  orva_fuzzer(machinecheck SOURCES plugins/machinecheck.cpp)
+  orva_fuzzer(relaymessage SOURCES protocol/relayframe.cpp protocol/relaymessage.cpp)
+  orva_fuzzer(machinecheck SOURCES protocol/machinecheck.cpp)
   orva_fuzzer(inputtext SOURCES automation/inputplan.cpp automation/keytables.cpp)
   # The page-event path runs in a real script state: our glue compiled here,
   # Lua, the JSON module and Qt's core library as built by Debian.

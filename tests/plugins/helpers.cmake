@@ -11,6 +11,8 @@ set_target_properties(testplugin32 PROPERTIES
   COMPILE_OPTIONS "-m32;${orva_warnings}"
   LINK_OPTIONS "-m32")
 target_link_libraries(testplugin32 PRIVATE ${CMAKE_DL_LIBS})
+target_include_directories(testplugin64 PRIVATE ${PROJECT_SOURCE_DIR})
+target_include_directories(testplugin32 PRIVATE ${PROJECT_SOURCE_DIR})
 
 foreach(name IN ITEMS pluginmachine_test pluginworker_test pluginhost_test modrelay_test)
   if(TARGET ${name})

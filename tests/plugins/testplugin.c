@@ -17,6 +17,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "protocol/handlecall.h"
+
 static char result[1 << 16];
 
 static void logcall(const char *fn, const char *data) {

@@ -10,14 +10,20 @@
 #include <fstream>
 #include <sstream>
 
-#include "plugins/pipemsg.h"
 #include "plugintest.h"
+#include "protocol/relayframe.h"
+#include "protocol/relayprogram.h"
 
 extern char **environ;
 
+// The codes as the documentation gives them to users.
+static_assert(relayexit::served == 0 && relayexit::usage == 2 && relayexit::connecttimedout == 3 &&
+              relayexit::connectfailed == 4 && relayexit::loadfailed == 5 && relayexit::nohandlecall == 6 &&
+              relayexit::native == 9 && relayexit::unchecked == 10);
+
 namespace {
 
-// One run of the bridge program with its standard error in a file.
+// One run of the relay program with its standard error in a file.
 class relayrun {
  public:
   relayrun(const scratchdir &dir, std::vector<std::string> args) : errpath(dir.path("stderr")) {
@@ -55,7 +61,7 @@ class relayrun {
   pid_t pid = -1;
 };
 
-// The host's end: a listening socket the bridge connects to.
+// The host's end: a listening socket the relay connects to.
 class hostsocket {
  public:
   explicit hostsocket(const scratchdir &dir) : path(dir.path("sock")) {
@@ -93,22 +99,22 @@ TEST(modrelay, refuses_before_touching_the_socket) {
   scratchdir dir;
   {
     relayrun run(dir, {dir.path("sock")});
-    EXPECT_EQ(run.exitcode(), 2);
+    EXPECT_EQ(run.exitcode(), relayexit::usage);
     EXPECT_EQ(run.errors(), "Usage: modrelay <socket path> <path/to/plugin.so>\n");
   }
   {
     relayrun run(dir, {dir.path("sock"), TESTPLUGIN64});
-    EXPECT_EQ(run.exitcode(), 9);
+    EXPECT_EQ(run.exitcode(), relayexit::native);
     EXPECT_EQ(run.errors(), std::string("Bitness mismatch with DLL: ") + TESTPLUGIN64 + "\n");
   }
   {
     relayrun run(dir, {dir.path("sock"), dir.path("missing")});
-    EXPECT_EQ(run.exitcode(), 10);
+    EXPECT_EQ(run.exitcode(), relayexit::unchecked);
     EXPECT_EQ(run.errors(), "Cannot check DLL " + dir.path("missing") + ": Cannot open file\n");
   }
   {
     relayrun run(dir, {"/" + std::string(200, 's'), TESTPLUGIN32});
-    EXPECT_EQ(run.exitcode(), 4);
+    EXPECT_EQ(run.exitcode(), relayexit::connectfailed);
     EXPECT_EQ(run.errors().rfind("connect(socket) failed: ", 0), 0u) << run.errors();
   }
 }
@@ -121,7 +127,7 @@ TEST(modrelay, a_library_that_does_not_load_ends_with_code_5) {
   hostsocket host(dir);
   relayrun run(dir, {host.path, dir.path("bad.so")});
   host.accept();
-  EXPECT_EQ(run.exitcode(), 5);
+  EXPECT_EQ(run.exitcode(), relayexit::loadfailed);
   EXPECT_EQ(run.errors().rfind("dlopen failed: ", 0), 0u) << run.errors();
 }
 
@@ -138,7 +144,7 @@ TEST(modrelay, serves_calls_split_at_the_first_bar_until_fini) {
   EXPECT_EQ(host.ask("FINI"), "FINI:");
   EXPECT_EQ(host.ask("null|"), "");
   EXPECT_EQ(host.ask("fini|and more"), "ok");
-  EXPECT_EQ(run.exitcode(), 0);
+  EXPECT_EQ(run.exitcode(), relayexit::served);
   EXPECT_EQ(run.errors(), "");
   EXPECT_EQ(pluginlog(lib),
             (std::vector<std::string>{"ini|", "ini|", "|", "a|b|c", "finix|1", "FINI|", "null|", "fini|"}));
@@ -152,6 +158,6 @@ TEST(modrelay, a_host_that_hangs_up_ends_the_service_without_fini) {
   host.accept();
   EXPECT_EQ(host.ask("echo|x"), "x");
   host.hangup();
-  EXPECT_EQ(run.exitcode(), 0);
+  EXPECT_EQ(run.exitcode(), relayexit::served);
   EXPECT_EQ(pluginlog(lib), (std::vector<std::string>{"ini|", "echo|x"}));
 }

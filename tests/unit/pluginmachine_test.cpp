@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "plugins/machinecheck.h"
+#include "protocol/machinecheck.h"
 #include "plugintest.h"
 
 namespace {
@@ -53,7 +53,7 @@ std::string failure(const std::string &path) {
 
 }  // namespace
 
-TEST(machinecheck, pe_machine_decides_between_in_process_and_bridge) {
+TEST(machinecheck, pe_machine_decides_between_in_process_and_relay) {
   scratchdir dir;
   const std::pair<std::uint16_t, bool> cases[] = {
       {0x014C, false}, {0x8664, true}, {0xAA64, true}, {0x01C4, false}};

@@ -93,7 +93,7 @@ TEST(qxpinprocess, stop_is_taken_before_calls_still_waiting) {
   EXPECT_EQ(answersof(page.received()), (answers{{"1", "slept"}}));
 }
 
-TEST(qxpbridged, calls_travel_through_modrelay_as_name_bar_argument) {
+TEST(qxprelayed, calls_travel_through_modrelay_as_name_bar_argument) {
   scratchdir dir;
   pagerecorder page;
   const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
@@ -109,7 +109,7 @@ TEST(qxpbridged, calls_travel_through_modrelay_as_name_bar_argument) {
   EXPECT_EQ(callandwait(plugin, page, "4", std::string("echo\0zz", 7), std::string("hi\0there", 8)),
             answer("4", "hi"));
   EXPECT_EQ(callandwait(plugin, page, "5", "null", ""), answer("5", ""));
-  // A call named "fini" ends the bridge; later calls are answered empty.
+  // A call named "fini" ends the relay; later calls are answered empty.
   EXPECT_EQ(callandwait(plugin, page, "6", "fini", "ignored"), answer("6", "ok"));
   EXPECT_EQ(callandwait(plugin, page, "7", "echo", "gone"), answer("7", ""));
   plugin.fini();
@@ -120,7 +120,7 @@ TEST(qxpbridged, calls_travel_through_modrelay_as_name_bar_argument) {
   EXPECT_EQ(leftoversockets(dir), 0);
 }
 
-TEST(qxpbridged, stop_sends_fini_to_the_plugin) {
+TEST(qxprelayed, stop_sends_fini_to_the_plugin) {
   scratchdir dir;
   pagerecorder page;
   const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
@@ -132,7 +132,7 @@ TEST(qxpbridged, stop_sends_fini_to_the_plugin) {
   EXPECT_TRUE(waitforlog(lib, "fini|"));
 }
 
-TEST(qxpbridged, a_crashing_bridge_answers_empty_and_the_program_lives_on) {
+TEST(qxprelayed, a_crashing_relay_answers_empty_and_the_program_lives_on) {
   scratchdir dir;
   pagerecorder page;
   const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
@@ -145,7 +145,7 @@ TEST(qxpbridged, a_crashing_bridge_answers_empty_and_the_program_lives_on) {
   plugin.join();
 }
 
-TEST(qxpbridged, two_bridges_started_together_each_serve_their_own_plugin) {
+TEST(qxprelayed, two_relays_started_together_each_serve_their_own_plugin) {
   scratchdir dir;
   pagerecorder page;
   const std::string one = dir.copyplugin(TESTPLUGIN32, "one");
@@ -166,7 +166,7 @@ TEST(qxpbridged, two_bridges_started_together_each_serve_their_own_plugin) {
   EXPECT_EQ(pluginlog(two)[2], "echo|for two");
 }
 
-TEST(qxpbridged, failed_starts_are_reported_on_the_debug_output_and_leave_calls_unanswered) {
+TEST(qxprelayed, failed_starts_are_reported_on_the_debug_output_and_leave_calls_unanswered) {
   scratchdir dir;
   const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
   std::ofstream(dir.path("notalibrary")) << "plain text";

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "plugins/machinecheck.h"
+#include "protocol/machinecheck.h"
 
 namespace {
 void require(bool condition) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "plugins/pipemsg.h"
+#include "protocol/relayframe.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ void writeraw(int fd, const std::string &bytes) {
 
 }  // namespace
 
-TEST(pipemsg, messages_round_trip_with_little_endian_length) {
+TEST(relayframe, messages_round_trip_with_little_endian_length) {
   socketpairfds s;
   ASSERT_TRUE(writepipemsg(s.fd[0], "ini|"));
   ASSERT_TRUE(writepipemsg(s.fd[0], ""));
@@ -58,7 +58,7 @@ TEST(pipemsg, messages_round_trip_with_little_endian_length) {
   ::close(p[1]);
 }
 
-TEST(pipemsg, partial_reads_and_writes_are_continued) {
+TEST(relayframe, partial_reads_and_writes_are_continued) {
   socketpairfds s;
   // Far larger than the socket buffer: the writer's sends stop early and must
   // continue while the reader takes the bytes.
@@ -85,7 +85,7 @@ TEST(pipemsg, partial_reads_and_writes_are_continued) {
   EXPECT_EQ(got, "hello");
 }
 
-TEST(pipemsg, length_limit_is_64_mib_inclusive) {
+TEST(relayframe, length_limit_is_64_mib_inclusive) {
   socketpairfds s;
   std::string got;
   // Refused without reading further: the next message is still intact.
@@ -102,7 +102,7 @@ TEST(pipemsg, length_limit_is_64_mib_inclusive) {
   EXPECT_EQ(got.size(), limit.size());
 }
 
-TEST(pipemsg, a_peer_that_has_gone_fails_reads_and_writes) {
+TEST(relayframe, a_peer_that_has_gone_fails_reads_and_writes) {
   {
     socketpairfds s;
     writeraw(s.fd[0], lengthfield(10) + "abc");

@@ -1,78 +1,75 @@
 #include <unistd.h>
 
 #include "common/debuglog.h"
-#include "plugins/bridgeprocess.h"
-#include "plugins/pipemsg.h"
 #include "plugins/qxp.h"
+#include "plugins/relayprocess.h"
+#include "protocol/relayframe.h"
+#include "protocol/relaymessage.h"
 
 namespace {
 
 std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 
-// Function names and argument texts travel only up to their first NUL.
-std::string uptonul(const std::string &s) { return std::string(s.c_str()); }
-
 }  // namespace
 
 void qxp::runthroughpipe(const std::string &path) {
   debugout("qxp::runthroughpipe");
-  bridgelistener listener;
-  if (!listener.open(env.socketdir.empty() ? runtimedirectory() : env.socketdir,
-                     pipebasename(pluginpipename))) {
+  relaylistener listener;
+  if (!listener.open(env.socketdir.empty() ? runtimedirectory() : env.socketdir, relaysocketprefix)) {
     debugout("qxp::runthroughpipe bad");
     return;
   }
   debugout("qxp::runthroughpipe will lanuch");
 
-  std::string relay = env.relaypath;
-  if (relay.empty()) {
+  std::string program = env.relaypath;
+  if (program.empty()) {
     const std::string programdir = programdirectory();
     if (programdir.empty()) {
       debugout("qxp::runthroughpipe cannot find the program's own directory");
       return;
     }
-    relay = programdir + "/modrelay";
+    program = programdir + "/modrelay";
   }
-  debugout(quoted(relay) + " " + quoted(listener.path()) + " " + quoted(path));
+  debugout(quoted(program) + " " + quoted(listener.path()) + " " + quoted(path));
 
-  bridgeprocess bridge;
-  if (!bridge.spawn({relay, listener.path(), path})) {
+  relayprocess relay;
+  if (!relay.spawn({program, listener.path(), path})) {
     debugout("qxp::runthroughpipe failed to launch bridge");
     return;
   }
   int exitcode = 0;
-  if (bridge.waitexit(std::chrono::milliseconds(250), exitcode)) {
+  if (relay.waitexit(std::chrono::milliseconds(250), exitcode)) {
     debugout("Child exited quickly with code " + std::to_string(exitcode));
     return;
   }
 
   debugout("qxp::runthroughpipe wait for connect");
-  bridgelistener::outcome why;
-  pipe = listener.acceptfrom(bridge, env.connectwait, why, exitcode);
+  relaylistener::outcome why;
+  pipe = listener.acceptfrom(relay, env.connectwait, why, exitcode);
   if (pipe < 0) {
-    if (why == bridgelistener::outcome::exited)
+    if (why == relaylistener::outcome::exited)
       debugout("qxp::runthroughpipe bridge exited with code " + std::to_string(exitcode) +
                " before connecting");
     else
       debugout("qxp::runthroughpipe pipe didn't connect");
-    bridge.stop();
+    relay.stop();
     return;
   }
 
-  // A bridge that has gone (crashed, or ended by a call named "fini") gets no
+  // A relay that has gone (crashed, or ended by a call named "fini") gets no
   // more messages; every call taken afterwards is answered empty at once.
   bool alive = true;
-  auto bridgegone = [&] {
+  auto relaygone = [&] {
     debugout("qxp::runthroughpipe bridge has gone; later calls get empty results");
     alive = false;
     ::close(pipe);
     pipe = -1;
-    bridge.stop();
+    relay.stop();
   };
 
   std::string reply;
   debugout("qxp::runthroughpipe send ini");
-  if (!writepipemsg(pipe, "ini|") || !readpipemsg(pipe, reply)) bridgegone();
+  if (!writepipemsg(pipe, relayini) || !readpipemsg(pipe, reply)) relaygone();
 
   for (;;) {
     const qxpcall item = take();
@@ -81,24 +78,24 @@ void qxp::runthroughpipe(const std::string &path) {
       answer(item.tag, {});
       continue;
     }
-    const std::string fn = uptonul(item.fn), data = uptonul(item.data);
+    const std::string_view fn = calltext(item.fn), data = calltext(item.data);
     // Each call's trace takes two writes, one before it is sent and one when
     // it is answered: every write wakes whatever drains standard error.
     debugout({"qxp::runthroughpipe send msg", fn, data});
-    if (!writepipemsg(pipe, fn + "|" + data) || !readpipemsg(pipe, reply)) {
+    if (!writepipemsg(pipe, callmessage(fn, data)) || !readpipemsg(pipe, reply)) {
       reply.clear();
-      bridgegone();
+      relaygone();
     }
     debugout({"qxp::runthroughpipe got msg", reply});
     answer(item.tag, reply);
   }
 
   if (!alive) return;
-  // The bridge answers "fini|" with "ok", which is not read; it then calls
+  // The relay answers relayfini with "ok", which is not read; it then calls
   // the plugin's "fini" and ends by itself. It gets a moment to do so here,
   // so that it is reaped, but is not killed.
-  writepipemsg(pipe, "fini|");
+  writepipemsg(pipe, relayfini);
   ::close(pipe);
   pipe = -1;
-  bridge.waitexit(std::chrono::milliseconds(5000), exitcode);
+  relay.waitexit(std::chrono::milliseconds(5000), exitcode);
 }

@@ -1,4 +1,4 @@
-#include "plugins/pipemsg.h"
+#include "protocol/relayframe.h"
 
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -65,7 +65,7 @@ bool readpipemsg(int fd, std::string &payload) {
   const std::uint32_t size =
       static_cast<std::uint32_t>(length[0]) | (static_cast<std::uint32_t>(length[1]) << 8) |
       (static_cast<std::uint32_t>(length[2]) << 16) | (static_cast<std::uint32_t>(length[3]) << 24);
-  if (size > maxpipemsg) return false;
+  if (size > maxrelaymsg) return false;
   payload.resize(size);
   return size == 0 || readall(fd, payload.data(), size);
 }

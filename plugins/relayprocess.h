@@ -7,12 +7,9 @@
 #include <string_view>
 #include <vector>
 
-// The name every bridge socket derives from; each worker gets a socket of its
-// own in a private directory named after it.
-inline constexpr std::string_view pluginpipename = "\\\\.\\pipe\\orva.plugins.v1";
-
-// The last component of a pipe name: "orva.plugins.v1" for the name above.
-std::string pipebasename(std::string_view pipename);
+// Each worker's relay socket is in a private directory whose name begins
+// with this.
+inline constexpr std::string_view relaysocketprefix = "orva.plugins.v1";
 
 // $XDG_RUNTIME_DIR, or /tmp when it is unset or empty.
 std::string runtimedirectory();
@@ -21,14 +18,14 @@ std::string runtimedirectory();
 // cannot be read.
 std::string programdirectory();
 
-// A started bridge process. The destructor reaps it if it has already ended;
-// a bridge still running is left to end by itself.
-class bridgeprocess {
+// A started relay process. The destructor reaps it if it has already ended;
+// a relay still running is left to end by itself.
+class relayprocess {
  public:
-  bridgeprocess() = default;
-  ~bridgeprocess();
-  bridgeprocess(const bridgeprocess &) = delete;
-  bridgeprocess &operator=(const bridgeprocess &) = delete;
+  relayprocess() = default;
+  ~relayprocess();
+  relayprocess(const relayprocess &) = delete;
+  relayprocess &operator=(const relayprocess &) = delete;
 
   // posix_spawn of argv[0] with these arguments and the program's
   // environment; only standard input, output and error are inherited.
@@ -45,26 +42,26 @@ class bridgeprocess {
   bool reaped = false;
 };
 
-// The listening end of one bridge's socket: a Unix-domain stream socket named
+// The listening end of one relay's socket: a Unix-domain stream socket named
 // "pipe" in a fresh directory (mode 0700) of `parent`, so only this user can
 // reach it and no two workers can ever share one. The directory is removed as
-// soon as the bridge has connected, or by the destructor.
-class bridgelistener {
+// soon as the relay has connected, or by the destructor.
+class relaylistener {
  public:
   enum class outcome { connected, exited, timedout, failed };
 
-  bridgelistener() = default;
-  ~bridgelistener();
-  bridgelistener(const bridgelistener &) = delete;
-  bridgelistener &operator=(const bridgelistener &) = delete;
+  relaylistener() = default;
+  ~relaylistener();
+  relaylistener(const relaylistener &) = delete;
+  relaylistener &operator=(const relaylistener &) = delete;
 
   bool open(const std::string &parent, std::string_view basename);
   const std::string &path() const { return socketpath; }
 
-  // Waits up to `wait` for `bridge` itself to connect, watching the process:
+  // Waits up to `wait` for `relay` itself to connect, watching the process:
   // connections from other processes are refused. Returns the connected
-  // socket, or -1 with the reason (and the exit code when the bridge ended).
-  int acceptfrom(bridgeprocess &bridge, std::chrono::milliseconds wait, outcome &why, int &exitcode);
+  // socket, or -1 with the reason (and the exit code when the relay ended).
+  int acceptfrom(relayprocess &relay, std::chrono::milliseconds wait, outcome &why, int &exitcode);
 
  private:
   void remove();

@@ -1,4 +1,4 @@
-#include "plugins/machinecheck.h"
+#include "protocol/machinecheck.h"
 
 #include <fcntl.h>
 #include <unistd.h>

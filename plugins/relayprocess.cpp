@@ -1,4 +1,4 @@
-#include "plugins/bridgeprocess.h"
+#include "plugins/relayprocess.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -18,11 +18,6 @@
 #include "common/paths.h"
 
 extern char **environ;
-
-std::string pipebasename(std::string_view pipename) {
-  const auto cut = pipename.find_last_of("\\/");
-  return std::string(cut == std::string_view::npos ? pipename : pipename.substr(cut + 1));
-}
 
 std::string runtimedirectory() {
   const char *dir = std::getenv("XDG_RUNTIME_DIR");
@@ -46,12 +41,12 @@ int exitcodeof(int status) {
 
 }  // namespace
 
-bridgeprocess::~bridgeprocess() {
+relayprocess::~relayprocess() {
   int code;
   if (child > 0 && !reaped) waitexit(std::chrono::milliseconds(0), code);
 }
 
-bool bridgeprocess::spawn(const std::vector<std::string> &argv) {
+bool relayprocess::spawn(const std::vector<std::string> &argv) {
   std::vector<char *> args;
   for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
   args.push_back(nullptr);
@@ -69,7 +64,7 @@ bool bridgeprocess::spawn(const std::vector<std::string> &argv) {
   return true;
 }
 
-bool bridgeprocess::waitexit(std::chrono::milliseconds wait, int &code) {
+bool relayprocess::waitexit(std::chrono::milliseconds wait, int &code) {
   if (child <= 0 || reaped) return false;
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
@@ -91,7 +86,7 @@ bool bridgeprocess::waitexit(std::chrono::milliseconds wait, int &code) {
   }
 }
 
-void bridgeprocess::stop() {
+void relayprocess::stop() {
   if (child <= 0 || reaped) return;
   ::kill(child, SIGKILL);
   int status;
@@ -100,9 +95,9 @@ void bridgeprocess::stop() {
   reaped = true;
 }
 
-bridgelistener::~bridgelistener() { remove(); }
+relaylistener::~relaylistener() { remove(); }
 
-bool bridgelistener::open(const std::string &parent, std::string_view basename) {
+bool relaylistener::open(const std::string &parent, std::string_view basename) {
   std::string pattern = parent + "/" + std::string(basename) + ".XXXXXX";
   if (!::mkdtemp(pattern.data())) return false;
   dir = pattern;
@@ -119,11 +114,11 @@ bool bridgelistener::open(const std::string &parent, std::string_view basename) 
   return ::listen(fd, 4) == 0;
 }
 
-int bridgelistener::acceptfrom(bridgeprocess &bridge, std::chrono::milliseconds wait, outcome &why,
+int relaylistener::acceptfrom(relayprocess &relay, std::chrono::milliseconds wait, outcome &why,
                                int &exitcode) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    if (bridge.waitexit(std::chrono::milliseconds(0), exitcode)) {
+    if (relay.waitexit(std::chrono::milliseconds(0), exitcode)) {
       why = outcome::exited;
       return -1;
     }
@@ -133,7 +128,7 @@ int bridgelistener::acceptfrom(bridgeprocess &bridge, std::chrono::milliseconds 
       why = outcome::timedout;
       return -1;
     }
-    // Short slices so that a bridge that ends without connecting is noticed.
+    // Short slices so that a relay that ends without connecting is noticed.
     pollfd p{fd, POLLIN, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
     if (ready < 0 && errno != EINTR) {
@@ -145,7 +140,7 @@ int bridgelistener::acceptfrom(bridgeprocess &bridge, std::chrono::milliseconds 
     if (conn < 0) continue;
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (::getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid == bridge.pid()) {
+    if (::getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid == relay.pid()) {
       remove();
       why = outcome::connected;
       return conn;
@@ -154,7 +149,7 @@ int bridgelistener::acceptfrom(bridgeprocess &bridge, std::chrono::milliseconds 
   }
 }
 
-void bridgelistener::remove() {
+void relaylistener::remove() {
   if (fd >= 0) {
     ::close(fd);
     fd = -1;

@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes, as they would arrive on the bridge's socket, to the
-// message reader, and every message it returns to the bridge's payload
+// Feeds arbitrary bytes, as they would arrive on the relay's socket, to the
+// message reader, and every message it returns to the relay's message
 // splitting. A violated expectation aborts the run.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "modrelay/relay.h"
-#include "plugins/pipemsg.h"
+#include "protocol/relayframe.h"
+#include "protocol/relaymessage.h"
 
 namespace {
 void require(bool condition) {
@@ -20,7 +20,7 @@ void require(bool condition) {
 
 // An in-memory file holding the bytes, read from its start.
 int streamof(const std::uint8_t *data, std::size_t size) {
-  const int fd = ::memfd_create("pipemsgfuzz", MFD_CLOEXEC);
+  const int fd = ::memfd_create("relaymessagefuzz", MFD_CLOEXEC);
   require(fd >= 0);
   require(::write(fd, data, size) == static_cast<ssize_t>(size));
   require(::lseek(fd, 0, SEEK_SET) == 0);
@@ -41,7 +41,7 @@ std::size_t plausibleprefix(const std::uint8_t *data, std::size_t size) {
   std::size_t at = 0;
   while (size - at >= 4) {
     const std::uint32_t length = lengthat(data + at);
-    if (length > maxpipemsg) break;
+    if (length > maxrelaymsg) break;
     if (length > size - at - 4 + slack) return at;
     if (length > size - at - 4) break;
     at += 4 + length;
@@ -53,7 +53,7 @@ std::size_t plausibleprefix(const std::uint8_t *data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   size = plausibleprefix(data, size);
   const int in = streamof(data, size);
-  const int out = ::memfd_create("pipemsgfuzz-out", MFD_CLOEXEC);
+  const int out = ::memfd_create("relaymessagefuzz-out", MFD_CLOEXEC);
   require(out >= 0);
   std::size_t at = 0;
   std::string payload = "before";
@@ -62,12 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool read = readpipemsg(in, payload);
     // Where the frame at `at` says a message should be, checked without the reader.
     const bool whole =
-        size - at >= 4 && lengthat(data + at) <= maxpipemsg && size - at - 4 >= lengthat(data + at);
+        size - at >= 4 && lengthat(data + at) <= maxrelaymsg && size - at - 4 >= lengthat(data + at);
     require(read == whole);
     if (!read) {
       // Nothing complete: the old payload stays when not even the length
       // arrived or it was refused, else the message's length is kept.
-      if (size - at < 4 || lengthat(data + at) > maxpipemsg)
+      if (size - at < 4 || lengthat(data + at) > maxrelaymsg)
         require(payload == previous);
       else
         require(payload.size() == lengthat(data + at));
@@ -80,10 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Written back, the message is the same frame.
     require(writepipemsg(out, payload));
 
-    // The bridge's split: name before the first "|", argument after it,
+    // The relay's split: name before the first "|", argument after it,
     // each followed by a NUL.
     std::string split = payload;
-    const relaycall call = splitpayload(split);
+    const relaycall call = splitmessage(split);
     const std::size_t bar = payload.find('|');
     if (bar == std::string::npos) {
       require(call.fn == payload && call.data.empty());
