@@ -35,17 +35,23 @@ QString readresource(const QString &path) {
   return QString::fromUtf8(f.readAll());
 }
 
-// The bridge script: Qt's channel client, the configuration, then our script.
-QWebEngineScript pagebridgescript() {
+const QString bridgescriptname = QStringLiteral("orvapagebridge");
+
+// The bridge script: Qt's channel client, then our script, given the
+// configuration as a parameter so that frames of other origins cannot read
+// the page's menu entries from a global.
+QWebEngineScript pagebridgescript(const QJsonArray &menuentries) {
   const appglobals *g = appglobals::current();
   QJsonObject config;
   config.insert(QStringLiteral("origin"), QString::fromStdString(g ? g->serviceorigin : std::string()));
+  config.insert(QStringLiteral("menus"), menuentries);
   const QString source = readresource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
-                         QStringLiteral("\nvar __orvaBridgeConfig = ") +
+                         QStringLiteral("\n(function (__orvaBridgeConfig) {\n") +
+                         readresource(QStringLiteral(":/browser/pagebridge.js")) + QStringLiteral("\n})(") +
                          QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact)) +
-                         QStringLiteral(";\n") + readresource(QStringLiteral(":/browser/pagebridge.js"));
+                         QStringLiteral(");\n");
   QWebEngineScript script;
-  script.setName(QStringLiteral("orvapagebridge"));
+  script.setName(bridgescriptname);
   script.setSourceCode(source);
   script.setInjectionPoint(QWebEngineScript::DocumentCreation);
   script.setWorldId(QWebEngineScript::MainWorld);
@@ -78,7 +84,7 @@ browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, 
   channel = new QWebChannel(this);
   channel->registerObject(QStringLiteral("orvabridge"), bridge);
   webpage->setWebChannel(channel);
-  webpage->scripts().insert(pagebridgescript());
+  webpage->scripts().insert(pagebridgescript(bridge->menuentries()));
 
   connect(webpage, &QWebEnginePage::loadStarted, this, [this] { loadstarted = true; });
   // Only a document that replaced the last one starts a new generation of
@@ -136,6 +142,11 @@ void browserwindow::onpost(const pagemessage &m) {
   if (!webpage || !isserviceorigin(webpage->url())) {
     debugout("page bridge: message from another origin dropped: " + m.name);
     return;
+  }
+  // A new menu entry goes into the script of the page's later documents.
+  if (m.name == msg::wininsertmenu && bridge->notemenuentry(m)) {
+    for (const QWebEngineScript &old : webpage->scripts().find(bridgescriptname)) webpage->scripts().remove(old);
+    webpage->scripts().insert(pagebridgescript(bridge->menuentries()));
   }
   commands.onprocessmessage(ids.inbound(m));
 }

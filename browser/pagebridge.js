@@ -1,6 +1,7 @@
 // The page's native powers. Injected at document creation into every frame,
-// after the web channel library and a line that sets __orvaBridgeConfig (the
-// service's origin). Frames of that origin get the win* functions; their
+// after the web channel library, inside a function whose parameter
+// __orvaBridgeConfig holds the service's origin and the tray menu entries the
+// page has made so far. Frames of that origin get the win* functions; their
 // calls become messages [name, arg0, ...] to the native side, and the native
 // side's messages become calls of the page's callbacks. The top frame owns the
 // one web channel and all page state; same-origin child frames reach it
@@ -50,8 +51,9 @@
 
   // The bridge of one top document. `pageglobal(name)` finds the page's
   // makeCall and hangup (by default, properties of `win`, the top window).
-  // Messages sent before connect() are queued in order.
-  function createbridge(win, pageglobal) {
+  // `menuentries` are the [group, label] pairs earlier documents of the page
+  // put in the tray menu. Messages sent before connect() are queued in order.
+  function createbridge(win, pageglobal, menuentries) {
     var menus = new Map();    // group -> Map(label -> callback); never shrinks
     var pending = new Map();  // request id -> callback
     var onactivate;
@@ -65,6 +67,21 @@
       if (native) native.post(wire);
       else queue.push(wire);
     }
+
+    // The page's menu outlives a reload, so a new document knows the entries
+    // its predecessors made: it may set their check marks without a function,
+    // and give them one. Until it does, choosing one calls nothing.
+    function adoptmenus(entries) {
+      if (!isarray(entries)) return;
+      for (var i = 0; i < entries.length; i++) {
+        if (!isarray(entries[i])) continue;
+        var group = str(entries[i][0]);
+        var label = str(entries[i][1]);
+        if (!menus.has(group)) menus.set(group, new Map());
+        if (!menus.get(group).has(label)) menus.get(group).set(label, undefined);
+      }
+    }
+    adoptmenus(menuentries);
 
     function request(callback) {
       var id = String(nextrequestid);
@@ -242,10 +259,12 @@
     // A native side that tells documents apart hears of this one first, and
     // the bridge listens only once it has taken note: anything sent before
     // then (an answer to an earlier document's request) is not taken for
-    // this document's.
+    // this document's. Its answer lists the menu entries made so far, which
+    // covers those that came too late for this document's script.
     function connect(obj) {
       if (typeof obj.newdocument === 'function') {
-        obj.newdocument(function () {
+        obj.newdocument(function (entries) {
+          adoptmenus(entries);
           listen(obj);
         });
       } else {
@@ -268,11 +287,11 @@
 
   // Top frame: open the one web channel and offer the bridge to child frames.
   // Without a transport (not inside the desktop program) nothing is offered.
-  function starttop(win, channelctor, pageglobal) {
+  function starttop(win, channelctor, pageglobal, menuentries) {
     var qt = win.qt;
     var transport = qt && qt.webChannelTransport;
     if (typeof channelctor !== 'function' || !transport) return null;
-    var bridge = createbridge(win, pageglobal);
+    var bridge = createbridge(win, pageglobal, menuentries);
     new channelctor(transport, function (channel) {
       var obj = channel && channel.objects && channel.objects.orvabridge;
       if (obj && obj.message && typeof obj.post === 'function') bridge.connect(obj);
@@ -317,7 +336,7 @@
       withhold(win);
       return;
     }
-    var hub = win.top === win ? starttop(win, channelctor, pageglobal) : findtop(win, origin);
+    var hub = win.top === win ? starttop(win, channelctor, pageglobal, config.menus) : findtop(win, origin);
     if (hub) install(win, hub.execute);
   }
 

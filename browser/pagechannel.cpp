@@ -4,7 +4,17 @@
 
 void pagechannel::post(const QJsonArray &wire) { onmessage(pagemessage::fromjson(wire)); }
 
-void pagechannel::newdocument() { emit documentstarted(); }
+QJsonArray pagechannel::newdocument() {
+  emit documentstarted();
+  return menus;
+}
+
+bool pagechannel::notemenuentry(const pagemessage &insert) {
+  const QJsonArray entry{QString::fromStdString(insert.getstring(0)), QString::fromStdString(insert.getstring(1))};
+  if (menus.contains(entry)) return false;
+  menus.append(entry);
+  return true;
+}
 
 // The web channel connects to message() when the page's client subscribes to
 // it; before that, messages for the page are lost.

@@ -19,8 +19,16 @@ class pagechannel : public QObject {
 
   Q_INVOKABLE void post(const QJsonArray &wire);
   // A new document's bridge has connected; it says so before it listens to
-  // message(), so everything sent after this belongs to that document.
-  Q_INVOKABLE void newdocument();
+  // message(), so everything sent after this belongs to that document. The
+  // answer is menuentries().
+  Q_INVOKABLE QJsonArray newdocument();
+
+  // The tray menu entries [group, label] the page has made, oldest first.
+  // The page's state outlives its documents: every new document starts with
+  // them. Kept even when their group leaves the menu, as the page keeps them.
+  const QJsonArray &menuentries() const { return menus; }
+  // Notes the entry a "winInsertMenu" names; true when it is a new one.
+  bool notemenuentry(const pagemessage &insert);
 
  signals:
   void message(const QJsonArray &wire);
@@ -35,4 +43,5 @@ class pagechannel : public QObject {
 
  private:
   receiver onmessage;
+  QJsonArray menus;
 };

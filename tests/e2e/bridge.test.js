@@ -136,4 +136,16 @@ test('tray, clipboard, commands and sign-in', async (t) => {
     run('winClearCookies(); setTimeout(function () { report({ after: document.cookie }); }, 800)');
     assert.equal((await service.report((x) => 'after' in x)).after, '');
   });
+  await t.test('after a reload the page still knows its menu entries and gives them new functions', async () => {
+    // The old document's script loop stops here, so that it asks for no
+    // script the new one should run.
+    run('location.reload(); new Promise(function () {})');
+    await service.report((x) => x.ready === 2);
+    run(`report({ again: [winInsertMenu('Status', 'Away', true), winInsertMenu('Status', 'Unknown', true),
+                          winInsertMenu('Status', 'Busy', false, function () { report({ menu: 'Busy again' }); })] })`);
+    assert.deepEqual((await service.report((x) => 'again' in x)).again, [true, false, true]);
+    // The ids given when the menu was opened above.
+    assert.equal((await program.command('15002')).code, 0);
+    await service.report((x) => x.menu === 'Busy again');
+  });
 });

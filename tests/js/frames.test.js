@@ -163,15 +163,15 @@ test('a child frame that cannot reach a bridged top of its origin gets nothing',
   assert.equal(foreignchild.qt.webChannelTransport, undefined);
 });
 
-// The script as the program injects it: the channel library (strict), the
-// configuration line, then the bridge, evaluated as one classic script.
+// The script as the program injects it: the channel library (strict), then
+// the bridge in a function given the configuration, as one classic script.
 const source = fs.readFileSync(path.join(__dirname, '../../browser/pagebridge.js'), 'utf8');
-function inject(globals, { library = 'var QWebChannel = hostchannel;\n', configline } = {}) {
+function inject(globals, { library = 'var QWebChannel = hostchannel;\n', configtext } = {}) {
   const ctx = vm.createContext({ ...globals });
   ctx.window = ctx;
   ctx.top = ctx;
-  configline ??= `var __orvaBridgeConfig = {"origin": "${origin}"};\n`;
-  vm.runInContext(`"use strict";\n${library}${configline}${source}`, ctx);
+  configtext ??= JSON.stringify({ origin, menus: [['Status', 'Away']] });
+  vm.runInContext(`"use strict";\n${library}\n(function (__orvaBridgeConfig) {\n${source}\n})(${configtext});\n`, ctx);
   return ctx;
 }
 
@@ -182,7 +182,7 @@ test('the injected script installs the functions as globals and dial reaches the
   assert.deepEqual(winkeys(ctx), names);
   assert.deepEqual(
     Object.keys(ctx).filter((k) => !names.includes(k)),
-    ['location', 'qt', 'hostchannel', 'window', 'top', 'QWebChannel', '__orvaBridgeConfig'],
+    ['location', 'qt', 'hostchannel', 'window', 'top', 'QWebChannel'],
     'the bridge leaked globals',
   );
 
@@ -190,17 +190,23 @@ test('the injected script installs the functions as globals and dial reaches the
     // makeCall as a top-level binding that is not a window property.
     'var dialed = []; var hung = 0;' +
       'let makeCall = (n) => dialed.push(n); function hangup() { hung += 1; }' +
-      'var answer = winLoadQXP("http://x/p.qxp", function (n) { dialed.push("plugin " + n); });',
+      'var answer = winLoadQXP("http://x/p.qxp", function (n) { dialed.push("plugin " + n); });' +
+      // An entry an earlier document made, known from the configuration.
+      'var checked = winInsertMenu("Status", "Away", true);',
     ctx,
   );
   assert.equal(ctx.answer, true);
+  assert.equal(ctx.checked, true);
   hostchannel.ready();
   const tricky = ['"); hangup(); ("', "\\'\\\\", 'a\nb\u2028c', '</script><b>x</b>'];
   for (const n of tricky) native.deliver('dial', n);
   native.deliver('hangup');
   native.deliver('qxpLoaded', '0', 12);
   // Arrays of the page's realm: compare them as the channel carries them, as JSON.
-  assert.equal(JSON.stringify(native.sent), JSON.stringify([['loadQXP', 'http://x/p.qxp', '0']]));
+  assert.equal(
+    JSON.stringify(native.sent),
+    JSON.stringify([['loadQXP', 'http://x/p.qxp', '0'], ['winInsertMenu', 'Status', 'Away', true]]),
+  );
   assert.deepEqual([...ctx.dialed], [...tricky, 'plugin 12']);
   assert.equal(ctx.hung, 1);
 });
@@ -211,7 +217,7 @@ test('the injected script never throws where it has nothing to do', () => {
     [{ location: { origin }, qt: {} }, {}],
     [{ location: { origin }, qt: { webChannelTransport: {} } }, { library: '' }], // no channel library
     [{ location: { origin: 'http://other.example' } }, {}],
-    [{ location: { origin } }, { configline: '' }], // no configuration
+    [{ location: { origin } }, { configtext: '' }], // no configuration
     [{}, {}], // no location
   ];
   for (const [globals, opts] of cases) {

@@ -316,3 +316,28 @@ test('a native side that tells documents apart hears of the document before the 
   native.deliver('qxpCallCompleted', '0', 'fresh');
   assert.deepEqual(cb.calls.map((c) => c.args), [['fresh']]);
 });
+
+test('a reloaded page knows the menu entries its earlier documents made', () => {
+  // Some come with the document's script, the rest with the native side's
+  // answer when the bridge connects.
+  const bridge = createbridge({}, undefined, [['Calls', 'Redial']]);
+  const call = (name, ...args) => bridge.execute(name, args);
+  assert.equal(call('winInsertMenu', 'Calls', 'Redial', true), true);
+  assert.equal(call('winInsertMenu', 'Status', 'Away', true), false);
+  const native = fakenative();
+  native.newdocument = (done) => done([['Calls', 'Redial'], ['Status', 'Away']]);
+  bridge.connect(native);
+  assert.equal(call('winInsertMenu', 'Status', 'Away', false), true);
+  assert.equal(call('winInsertMenu', 'Status', 'Busy', false), false);
+  native.deliver('onMenu', 'Status', 'Away'); // no function of this document yet
+
+  const redial = recorder();
+  call('winInsertMenu', 'Calls', 'Redial', false, redial);
+  native.deliver('onMenu', 'Calls', 'Redial');
+  assert.equal(redial.calls.length, 1);
+  assert.deepEqual(native.sent, [
+    ['winInsertMenu', 'Calls', 'Redial', true],
+    ['winInsertMenu', 'Status', 'Away', false],
+    ['winInsertMenu', 'Calls', 'Redial', false],
+  ]);
+});
