@@ -1,20 +1,19 @@
 #include "app/stderrlog.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "common/debuglog.h"
+#include "common/fdio.h"
 
 namespace {
 
 // How long the start of a line waits for its end before it is passed on as
 // it is.
-constexpr int partialwaitms = 100;
+constexpr std::chrono::milliseconds partialwait(100);
 
 // Passes what arrives on `in` on to `out` and `log` in whole lines: the
 // program writes its own lines straight to both (see setdebugtargets), and
@@ -25,18 +24,12 @@ void copylines(int in, int out, int log) {
   char buf[16384];
   std::size_t held = 0;
   for (;;) {
-    if (held > 0) {
-      pollfd p{in, POLLIN, 0};
-      const int ready = ::poll(&p, 1, partialwaitms);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready == 0) {
-        writeboth(out, log, {buf, held});
-        held = 0;
-        continue;
-      }
+    if (held > 0 && waitreadable(in, partialwait) == 0) {
+      writeboth(out, log, {buf, held});
+      held = 0;
+      continue;
     }
-    const ssize_t n = ::read(in, buf + held, sizeof buf - held);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = readsome(in, buf + held, sizeof buf - held);
     if (n <= 0) break;
     held += static_cast<std::size_t>(n);
     std::size_t whole = held;

@@ -1,12 +1,11 @@
 #include "common/debuglog.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "common/fdio.h"
 
 namespace {
 
@@ -15,16 +14,6 @@ namespace {
 std::atomic<std::uint64_t> &targets() {
   static std::atomic<std::uint64_t> both{~std::uint64_t{0}};
   return both;
-}
-
-void writeall(int fd, const char *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
 }
 
 void emit(const std::string &whole) {
@@ -57,8 +46,8 @@ void debugout(std::initializer_list<std::string_view> lines) {
 }
 
 void writeboth(int terminal, int file, std::string_view data) {
-  writeall(terminal, data.data(), data.size());
-  writeall(file, data.data(), data.size());
+  writeall(terminal, data);
+  writeall(file, data);
 }
 
 void setdebugtargets(int terminal, int file) {

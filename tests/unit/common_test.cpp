@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
 
 #include "common/paths.h"
 #include "common/utf.h"
@@ -20,6 +23,24 @@ TEST(paths, datadirectory_follows_mode_and_falls_back_to_xdg) {
   EXPECT_EQ(datadirectoryfor(-3, "/l/", "", "/x"), "/l/orvalink Desktop for Windows");
   EXPECT_EQ(datadirectoryfor(0, "/l", "", "/x"), "/x/orvalink Desktop for Windows");
   EXPECT_EQ(datadirectoryfor(1, "", "/a", "/x/"), "/x/orvalink Desktop for Windows");
+}
+
+TEST(paths, runtimedir_is_a_usable_xdg_runtime_dir_or_tmp) {
+  const char *saved = std::getenv("XDG_RUNTIME_DIR");
+  const std::string before = saved ? saved : "";
+  std::string dir = std::filesystem::temp_directory_path().string() + "/orvaruntime.XXXXXX";
+  ASSERT_TRUE(::mkdtemp(dir.data()));
+  ::setenv("XDG_RUNTIME_DIR", (dir + "/").c_str(), 1);
+  EXPECT_EQ(runtimedir(), dir);
+  // Missing, relative or empty: every user of the directory falls back alike.
+  for (const std::string &bad : {dir + "/none", std::string("run/user"), std::string()}) {
+    ::setenv("XDG_RUNTIME_DIR", bad.c_str(), 1);
+    EXPECT_EQ(runtimedir(), "/tmp") << bad;
+  }
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(runtimedir(), "/tmp");
+  if (saved) ::setenv("XDG_RUNTIME_DIR", before.c_str(), 1);
+  std::filesystem::remove(dir);
 }
 
 TEST(utf, conversions_round_trip_and_replace_invalid_sequences) {

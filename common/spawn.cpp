@@ -1,0 +1,42 @@
+#include "common/spawn.h"
+
+#include <signal.h>
+#include <spawn.h>
+
+#include <cerrno>
+
+extern char **environ;
+
+namespace {
+
+// The attributes of a detached program.
+int setdetached(posix_spawnattr_t &attr) {
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  if (const int e = posix_spawnattr_setsigmask(&attr, &none)) return e;
+  if (const int e = posix_spawnattr_setsigdefault(&attr, &all)) return e;
+  return posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
+}  // namespace
+
+int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pid) {
+  if (argv.empty()) return EINVAL;
+  std::vector<char *> args;
+  for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+  args.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  if (const int e = posix_spawn_file_actions_init(&actions)) return e;
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  posix_spawnattr_t attr;
+  int error = posix_spawnattr_init(&attr);
+  if (error == 0) {
+    if (mode == spawnmode::detached) error = setdetached(attr);
+    if (error == 0) error = posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return error;
+}
