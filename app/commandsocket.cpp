@@ -6,6 +6,7 @@
 
 #include "app/windowevents.h"
 #include "common/debuglog.h"
+#include "common/unixsocket.h"
 
 commandsocket::commandsocket(std::function<void(unsigned int)> oncommand,
                              std::function<void(const handoverrequest &)> onhandover, QObject *parent)
@@ -18,13 +19,9 @@ void commandsocket::close() {
 }
 
 bool commandsocket::listen() {
-  {
-    QLocalSocket probe;
-    probe.connectToServer(name());
-    if (probe.waitForConnected(500)) {
-      debugout("command socket: another copy of the program is running");
-      return false;
-    }
+  if (unixconnect(commandsocketpath())) {
+    debugout("command socket: another copy of the program is running");
+    return false;
   }
   QLocalServer::removeServer(name());  // a socket file left by a copy that crashed
   server = new QLocalServer(this);
@@ -59,17 +56,17 @@ int commandsocket::post(const std::string &commandtext) {
     std::fprintf(stderr, "orvalink-desktop: not a command: %s (give a number or \"hide\")\n", commandtext.c_str());
     return 2;
   }
-  QLocalSocket socket;
-  socket.connectToServer(name());
-  if (!socket.waitForConnected(2000)) {
-    std::fprintf(stderr, "orvalink-desktop: the program is not running, so the command was not delivered\n");
-    return 1;
+  switch (sendtorunningcopy(commandsocketpath(), commandtext, std::chrono::seconds(5))) {
+    case handoverresult::delivered:
+      return 0;
+    case handoverresult::notrunning:
+      std::fprintf(stderr, "orvalink-desktop: the program is not running, so the command was not delivered\n");
+      return 1;
+    case handoverresult::refused:
+    case handoverresult::gone:
+    case handoverresult::noanswer:
+      break;
   }
-  socket.write((commandtext + "\n").c_str());
-  socket.flush();
-  if (!socket.waitForReadyRead(5000) || !socket.readLine().startsWith("ok")) {
-    std::fprintf(stderr, "orvalink-desktop: the running program did not accept the command\n");
-    return 1;
-  }
-  return 0;
+  std::fprintf(stderr, "orvalink-desktop: the running program did not accept the command\n");
+  return 1;
 }

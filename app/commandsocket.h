@@ -16,8 +16,7 @@ class commandsocket : public QObject {
   Q_OBJECT
  public:
   explicit commandsocket(std::function<void(unsigned int)> oncommand,
-                         std::function<void(const handoverrequest &)> onhandover = {},
-                         QObject *parent = nullptr);
+                         std::function<void(const handoverrequest &)> onhandover = {}, QObject *parent = nullptr);
   // Starts listening. False when another running copy already listens.
   bool listen();
   // Stops listening (shutdown has begun: a new start must not hand over to us).
@@ -25,8 +24,9 @@ class commandsocket : public QObject {
 
   // The socket's name for this user.
   static QString name();
-  // Client side: delivers one command to the running program. Returns the
-  // process exit code (0 delivered, 1 no program running, 2 bad command).
+  // Client side, through sendtorunningcopy (needs no application object):
+  // delivers one command to the running program. Returns the process exit
+  // code (0 delivered, 1 not running or not accepted, 2 bad command).
   static int post(const std::string &commandtext);
 
  private:

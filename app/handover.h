@@ -22,13 +22,11 @@ std::string handoverline(const handoverrequest &r);
 // whose number is not dialable.
 std::optional<handoverrequest> parsehandoverline(std::string_view line);
 
-// The command socket's path: in the runtime directory when there is one,
-// otherwise in the temporary directory (/tmp when empty), named after the
-// user and the X display, so that copies on other displays (a second
-// session, a virtual screen) run on their own.
-std::string commandsocketpath(std::string_view runtimedir, std::string_view tmpdir, unsigned uid,
-                              std::string_view display);
-// The same for this process: $XDG_RUNTIME_DIR, $TMPDIR, getuid(), $DISPLAY.
+// The command socket's path: in the directory `dir`, named after the user
+// and the X display, so that copies on other displays (a second session, a
+// virtual screen) run on their own.
+std::string commandsocketpath(std::string_view dir, unsigned uid, std::string_view display);
+// The same for this process: the runtime directory, getuid(), $DISPLAY.
 std::string commandsocketpath();
 
 enum class handoverresult {
@@ -39,8 +37,8 @@ enum class handoverresult {
   noanswer,    // connected, but no answer within the wait
 };
 
-// Client side, without Qt (it runs before the application object exists):
-// connects to the socket, sends `line` and a newline, and waits up to `wait`
-// for the answer line.
+// The one client of the command socket, without Qt (it runs before the
+// application object exists): connects to the socket, sends `line` and a
+// newline, and waits up to `wait` for the answer line.
 handoverresult sendtorunningcopy(const std::string &socketpath, const std::string &line,
                                  std::chrono::milliseconds wait);

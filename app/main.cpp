@@ -46,12 +46,6 @@
 
 namespace {
 
-std::string executablepath() {
-  char buf[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-}
-
 // The browser profile: cache and storage in the data directory, or in memory
 // when that directory cannot be made.
 QWebEngineProfile *makeprofile(const std::string &datadir) {
@@ -76,10 +70,7 @@ int main(int argc, char **argv) {
     std::fputs((options.help ? helptext() : versiontext()).c_str(), stdout);
     return 0;
   }
-  if (options.command) {
-    QCoreApplication client(argc, argv);
-    return commandsocket::post(*options.command);
-  }
+  if (options.command) return commandsocket::post(*options.command);
   std::optional<std::string> dialnumber;
   if (options.dialuri) {
     dialnumber = dialablenumber(*options.dialuri);

@@ -70,13 +70,10 @@ TEST(handover, lines_round_trip_and_odd_lines_are_refused) {
 }
 
 TEST(handover, the_socket_is_per_user_and_display) {
-  EXPECT_EQ(commandsocketpath("/run/user/1000", "/var/tmp", 1000, ":0"),
-            "/run/user/1000/orvalink-desktop-commands-1000-_0");
-  EXPECT_EQ(commandsocketpath("", "/var/tmp/", 7, "localhost:10.0"),
-            "/var/tmp/orvalink-desktop-commands-7-localhost_10.0");
-  EXPECT_EQ(commandsocketpath("", "", 7, ""), "/tmp/orvalink-desktop-commands-7");
-  EXPECT_EQ(commandsocketpath("/run/x", "", 7, "../../etc:1"),
-            "/run/x/orvalink-desktop-commands-7-.._.._etc_1");
+  EXPECT_EQ(commandsocketpath("/run/user/1000", 1000, ":0"), "/run/user/1000/orvalink-desktop-commands-1000-_0");
+  EXPECT_EQ(commandsocketpath("/var/tmp/", 7, "localhost:10.0"), "/var/tmp/orvalink-desktop-commands-7-localhost_10.0");
+  EXPECT_EQ(commandsocketpath("/tmp", 7, ""), "/tmp/orvalink-desktop-commands-7");
+  EXPECT_EQ(commandsocketpath("/run/x", 7, "../../etc:1"), "/run/x/orvalink-desktop-commands-7-.._.._etc_1");
 }
 
 namespace {
