@@ -27,8 +27,8 @@ std::optional<x11connection::propertyvalue> x11connection::property(Window w, At
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char *data = nullptr;
-  if (XGetWindowProperty(display_, w, name, 0, 1 << 24, False, type, &actualtype, &format, &count, &after,
-                         &data) != Success)
+  if (XGetWindowProperty(display_, w, name, 0, 1 << 24, False, type, &actualtype, &format, &count, &after, &data) !=
+      Success)
     return std::nullopt;
   if (actualtype == None) {
     if (data) XFree(data);
@@ -51,4 +51,17 @@ std::optional<long> x11connection::firstitem(Window w, const char *name, Atom ty
   const auto v = property(w, atom(name), type);
   if (!v || v->format != 32 || v->items.empty()) return std::nullopt;
   return v->items.front();
+}
+
+void sendrootmessage(Display *display, Window window, const char *type, long l0, long l1, long l2, long l3) {
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(display, type, False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = l0;
+  e.xclient.data.l[1] = l1;
+  e.xclient.data.l[2] = l2;
+  e.xclient.data.l[3] = l3;
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
 }

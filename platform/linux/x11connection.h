@@ -43,3 +43,9 @@ class x11connection {
   Display *display_ = nullptr;
   Window root_ = 0;
 };
+
+// Asks the window manager to change a top-level window: a 32-bit client
+// message of `type` (an atom name such as "_NET_WM_STATE") about `window`,
+// sent to the root window where the manager listens. Works on any
+// connection (Qt's own, or an x11connection's); does not flush.
+void sendrootmessage(Display *display, Window window, const char *type, long l0, long l1 = 0, long l2 = 0, long l3 = 0);

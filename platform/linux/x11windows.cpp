@@ -102,19 +102,6 @@ bool x11windows::hasmanager() const {
   return x_.firstitem(x_.root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).has_value();
 }
 
-void x11windows::sendrootmessage(Window w, const char *type, long l0, long l1, long l2, long l3) const {
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = w;
-  e.xclient.message_type = x_.atom(type);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = l0;
-  e.xclient.data.l[1] = l1;
-  e.xclient.data.l[2] = l2;
-  e.xclient.data.l[3] = l3;
-  XSendEvent(x_.display(), x_.root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-}
-
 windowid x11windows::activewindow() {
   if (const auto active = x_.firstitem(x_.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW); active && *active)
     return static_cast<windowid>(*active);
@@ -178,7 +165,7 @@ bool x11windows::show(windowid w, const showrequest &r) {
       break;
     case showrequest::visibility::show:
       if (top && r.maximize != showrequest::maximized::keep)
-        sendrootmessage(w, "_NET_WM_STATE", r.maximize == showrequest::maximized::set ? 1 : 0,
+        sendrootmessage(d, w, "_NET_WM_STATE", r.maximize == showrequest::maximized::set ? 1 : 0,
                         static_cast<long>(x_.atom("_NET_WM_STATE_MAXIMIZED_VERT")),
                         static_cast<long>(x_.atom("_NET_WM_STATE_MAXIMIZED_HORZ")), 2);
       XMapWindow(d, w);
@@ -193,7 +180,7 @@ void x11windows::setforeground(windowid w) {
   Display *d = x_.display();
   XRaiseWindow(d, w);
   if (hasmanager())
-    sendrootmessage(w, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
+    sendrootmessage(d, w, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
   else
     XSetInputFocus(d, w, RevertToParent, CurrentTime);
   XFlush(d);

@@ -39,7 +39,6 @@ class x11windows : public desktopwindows {
   Window clientof(Window w) const;
   std::vector<Window> toplevels() const;
   bool istoplevel(Window w) const;
-  void sendrootmessage(Window w, const char *type, long l0, long l1 = 0, long l2 = 0, long l3 = 0) const;
   bool hasmanager() const;
 
   const x11connection &x_;

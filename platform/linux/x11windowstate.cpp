@@ -4,19 +4,46 @@
 #include <QGuiApplication>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "platform/linux/x11connection.h"
+
+namespace {
+Display *qtdisplay() {
+  auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->display() : nullptr;
+}
+}  // namespace
 
 void setkeepabove(std::uint64_t window, bool on) {
-  auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  Display *display = x11 ? x11->display() : nullptr;
+  Display *display = qtdisplay();
   if (!display) return;
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = static_cast<Window>(window);
-  e.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _NET_WM_STATE_REMOVE
-  e.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_ABOVE", False));
-  e.xclient.data.l[3] = 1;  // asked for by an application
-  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  // _NET_WM_STATE_ADD or _REMOVE, asked for by an application.
+  sendrootmessage(display, static_cast<Window>(window), "_NET_WM_STATE", on ? 1 : 0,
+                  static_cast<long>(XInternAtom(display, "_NET_WM_STATE_ABOVE", False)), 0, 1);
+  XFlush(display);
+}
+
+void activatewindow(std::uint64_t window) {
+  Display *display = qtdisplay();
+  if (!display) return;
+  XRaiseWindow(display, static_cast<Window>(window));
+  sendrootmessage(display, static_cast<Window>(window), "_NET_ACTIVE_WINDOW", 2, CurrentTime);
+  XFlush(display);
+}
+
+void setwindowclass(std::uint64_t window, const std::string &classname) {
+  Display *display = qtdisplay();
+  if (!display) return;
+  const auto w = static_cast<Window>(window);
+  std::string instance = classname;
+  if (XClassHint old{}; XGetClassHint(display, w, &old)) {
+    if (old.res_name) instance = old.res_name;
+    if (old.res_name) XFree(old.res_name);
+    if (old.res_class) XFree(old.res_class);
+  }
+  std::string cls = classname;
+  XClassHint hint{instance.data(), cls.data()};
+  XSetClassHint(display, w, &hint);
   XFlush(display);
 }
