@@ -33,14 +33,14 @@ bool qttrayhost::remove() {
   return true;
 }
 
-bool qttrayhost::showballoon(const QString &text, const QString &title, int flags, int timeoutms) {
+bool qttrayhost::showballoon(const QString &text, const QString &title, balloonicon kind, int timeoutms) {
   // Balloons are also written to the debug output: on desktops without a
   // notification service they would otherwise leave no trace.
   debugout("balloon: " + title.toStdString() + " | " + text.toStdString());
-  if (flags == niif_user)
+  if (kind == balloonicon::user)
     icon->showMessage(title, text, icon->icon(), timeoutms);
   else
-    icon->showMessage(title, text, flags == niif_info ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
+    icon->showMessage(title, text, kind == balloonicon::info ? QSystemTrayIcon::Information : QSystemTrayIcon::NoIcon,
                       timeoutms);
   return icon->isVisible();
 }

@@ -20,7 +20,7 @@ class qttrayhost : public QObject, public trayhost {
 
   bool add(const QString &tooltip, const QString &iconpath) override;
   bool remove() override;
-  bool showballoon(const QString &text, const QString &title, int flags, int timeoutms) override;
+  bool showballoon(const QString &text, const QString &title, balloonicon kind, int timeoutms) override;
   void refreshmenu() override;
 
  private:

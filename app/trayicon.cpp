@@ -12,18 +12,23 @@ bool trayicon::create(trayhost *h, const QString &tip, const QString &icon, bool
   const bool ok = host && host->add(tooltip, iconpath);
   hidden = removed = addpending = !ok;
   if (ok) {
-    for (const auto &b : held) balloon(b.text, b.title, b.flags, b.timeoutseconds);
+    for (const auto &b : held) balloon(b.text, b.title, b.icon, b.timeoutseconds);
     held.clear();
   }
   return ok;
 }
 
-bool trayicon::balloon(const QString &text, const QString &title, int flags, int timeoutseconds) {
+bool trayicon::balloon(const QString &text, const QString &title, balloonicon icon, int timeoutseconds) {
   if (!host || removed) {
-    held.push_back({text, title, flags, timeoutseconds});
+    held.push_back({text, title, icon, timeoutseconds});
     return false;
   }
-  return host->showballoon(text.left(255), title.left(63), flags, timeoutseconds * 1000);
+  return host->showballoon(text.left(255), title.left(63), icon, timeoutseconds * 1000);
+}
+
+bool trayicon::balloon(const balloonrequest &request) {
+  return balloon(QString::fromStdString(request.text), QString::fromStdString(request.title), request.icon,
+                 request.timeoutseconds);
 }
 
 void trayicon::remove() {

@@ -4,10 +4,7 @@
 #include <map>
 #include <vector>
 
-// Balloon icon flags.
-inline constexpr int niif_none = 0;
-inline constexpr int niif_info = 1;
-inline constexpr int niif_user = 4;
+#include "platform/balloons.h"
 
 // Fixed tray menu commands.
 inline constexpr int cmd_about = 104;
@@ -26,7 +23,7 @@ class trayhost {
   virtual ~trayhost() = default;
   virtual bool add(const QString &tooltip, const QString &iconpath) = 0;
   virtual bool remove() = 0;
-  virtual bool showballoon(const QString &text, const QString &title, int flags, int timeoutms) = 0;
+  virtual bool showballoon(const QString &text, const QString &title, balloonicon icon, int timeoutms) = 0;
   // The page entries of an open popup menu changed: rebuild it.
   virtual void refreshmenu() = 0;
 };
@@ -65,7 +62,8 @@ class trayicon {
   std::map<QString, menugroup> menugroups;
   struct heldballoon {
     QString text, title;
-    int flags = 0, timeoutseconds = 0;
+    balloonicon icon = balloonicon::none;
+    int timeoutseconds = 0;
   };
   std::vector<heldballoon> held;
 
@@ -73,7 +71,9 @@ class trayicon {
   bool create(trayhost *h, const QString &tip, const QString &icon, bool hiddenatstart);
   // Shows a balloon: text cut to 255 UTF-16 units, title to 63. Balloons
   // asked for before the icon exists are held and shown once it is created.
-  bool balloon(const QString &text, const QString &title, int flags, int timeoutseconds);
+  bool balloon(const QString &text, const QString &title, balloonicon icon, int timeoutseconds);
+  // The same for a module's request: the program's balloon sink.
+  bool balloon(const balloonrequest &request);
   void remove();
   // The notification area came back (its host restarted): add the icon again.
   void restore();

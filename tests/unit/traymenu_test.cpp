@@ -4,13 +4,13 @@
 
 namespace {
 struct recordinghost : trayhost {
-  std::vector<std::tuple<QString, QString, int, int>> balloons;
+  std::vector<std::tuple<QString, QString, balloonicon, int>> balloons;
   int refreshes = 0;
   bool addresult = true;
   bool add(const QString &, const QString &) override { return addresult; }
   bool remove() override { return true; }
-  bool showballoon(const QString &text, const QString &title, int flags, int ms) override {
-    balloons.emplace_back(text, title, flags, ms);
+  bool showballoon(const QString &text, const QString &title, balloonicon icon, int ms) override {
+    balloons.emplace_back(text, title, icon, ms);
     return true;
   }
   void refreshmenu() override { ++refreshes; }
@@ -82,16 +82,17 @@ TEST(traymenu, entries_past_the_last_page_id_are_numbered_on) {
 TEST(trayballoon, texts_are_cut_and_held_until_the_icon_exists) {
   recordinghost host;
   trayicon tray;
-  EXPECT_FALSE(tray.balloon("early", "Error in settings", niif_none, 10));
+  EXPECT_FALSE(tray.balloon({"Error in settings", "early"}));
   ASSERT_TRUE(tray.create(&host, QString(200, 'x'), "icon", false));
   EXPECT_EQ(tray.tooltip.size(), 127);
   ASSERT_EQ(host.balloons.size(), 1u);
   EXPECT_EQ(std::get<0>(host.balloons[0]), "early");
-  tray.balloon(QString(300, 't'), QString(70, 'T'), niif_user, 10);
+  EXPECT_EQ(std::get<1>(host.balloons[0]), "Error in settings");
+  tray.balloon(QString(300, 't'), QString(70, 'T'), balloonicon::user, 10);
   ASSERT_EQ(host.balloons.size(), 2u);
   EXPECT_EQ(std::get<0>(host.balloons[1]).size(), 255);
   EXPECT_EQ(std::get<1>(host.balloons[1]).size(), 63);
-  EXPECT_EQ(std::get<2>(host.balloons[1]), niif_user);
+  EXPECT_EQ(std::get<2>(host.balloons[1]), balloonicon::user);
   EXPECT_EQ(std::get<3>(host.balloons[1]), 10000);
 }
 
