@@ -12,11 +12,13 @@ int finalise(lua_State *L) {
 }
 }  // namespace
 
-automationstate &installautomationstate(lua_State *L, std::unique_ptr<desktopplatform> platform) {
+automationstate &installautomationstate(lua_State *L, std::unique_ptr<desktopplatform> platform,
+                                        automationservices services) {
   if (!platform) platform = std::make_unique<desktopplatform>();
   void *memory = lua_newuserdatauv(L, sizeof(automationstate), 0);
   auto *s = new (memory) automationstate{};
   s->platform = std::move(platform);
+  s->services = std::move(services);
   lua_createtable(L, 0, 1);
   lua_pushcfunction(L, finalise);
   lua_setfield(L, -2, "__gc");
@@ -55,4 +57,14 @@ clipboardtext *clipboardof(lua_State *L) {
 hotkeyservice *hotkeysof(lua_State *L) {
   automationstate *s = automationof(L);
   return s ? s->platform->hotkeys.get() : nullptr;
+}
+
+void tellpage(lua_State *L, pagemessage m) {
+  automationstate *s = automationof(L);
+  if (s && s->services.page) s->services.page(std::move(m));
+}
+
+void showballoon(lua_State *L, const balloonrequest &request) {
+  automationstate *s = automationof(L);
+  if (s && s->services.balloons) s->services.balloons(request);
 }

@@ -2,7 +2,6 @@
 // and their dispatch from the program.
 #include <algorithm>
 
-#include "app/appglobals.h"
 #include "automation/automationstate.h"
 #include "automation/inputplan.h"
 #include "automation/luavalues.h"
@@ -109,11 +108,7 @@ void onhotkey(lua_State *L, int identifier) {
   sendkeys(L, hotkeyreleases(entry.key));
   const int top = lua_gettop(L);
   lua_rawgeti(L, LUA_REGISTRYINDEX, entry.callback);
-  if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
-    const QString text = QString::fromStdString(errortext(L, -1));
-    if (appglobals *g = appglobals::current())
-      g->tray.balloon(text, QStringLiteral("Automation error"), niif_none, 10);
-  }
+  if (lua_pcall(L, 0, 0, 0) != LUA_OK) showballoon(L, {"Automation error", errortext(L, -1)});
   lua_settop(L, top);
 }
 

@@ -4,14 +4,12 @@
 #include <cstring>
 #include <thread>
 
-#include "app/appglobals.h"
 #include "automation/automationstate.h"
 #include "automation/clipboardwait.h"
 #include "automation/inputplan.h"
 #include "automation/luavalues.h"
 #include "automation/qxfunctions.h"
 #include "automation/textlimits.h"
-#include "browser/sendtopage.h"
 
 namespace {
 // Texts of controls come back as at most 1023 UTF-16 units. The optional raw
@@ -138,21 +136,19 @@ int alert(lua_State *L) {
   std::size_t titlelength = 0, textlength = 0;
   const char *title = luaL_checklstring(L, 1, &titlelength);
   const char *text = luaL_checklstring(L, 2, &textlength);
-  if (appglobals *g = appglobals::current())
-    g->tray.balloon(QString::fromStdString(cututf8({text, textlength}, 255)),
-                    QString::fromStdString(cututf8({title, titlelength}, 64)), niif_none, 10);
+  showballoon(L, {cututf8({title, titlelength}, 64), cututf8({text, textlength}, 255)});
   return 0;
 }
 
 int dial(lua_State *L) {
   std::size_t n = 0;
   const char *number = luaL_checklstring(L, 1, &n);
-  sendtopage(pagemessage(std::string(msg::dial), {cututf8({number, n}, 20)}));
+  tellpage(L, pagemessage(std::string(msg::dial), {cututf8({number, n}, 20)}));
   return 0;
 }
 
-int hangup(lua_State *) {
-  sendtopage(pagemessage(std::string(msg::hangup)));
+int hangup(lua_State *L) {
+  tellpage(L, pagemessage(std::string(msg::hangup)));
   return 0;
 }
 

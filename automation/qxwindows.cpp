@@ -2,8 +2,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "app/appglobals.h"
-#include "app/windowcontrol.h"
 #include "automation/automationstate.h"
 #include "automation/luavalues.h"
 #include "automation/qxfunctions.h"
@@ -159,8 +157,8 @@ int showhide(lua_State *L) {
     }
     return 0;
   }
-  appglobals *g = appglobals::current();
-  if (g && g->mainwindow) g->mainwindow->togglewindow();
+  automationstate *s = automationof(L);
+  if (s && s->services.togglemainwindow) s->services.togglemainwindow();
   return 0;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-#include "app/appglobals.h"
 #include "automation/automationstate.h"
 #include "automation/keytables.h"
 #include "automation/luavalues.h"
@@ -77,8 +76,7 @@ void addconstants(lua_State *L, std::span<const namedconstant> table) {
 void settingsnotice(lua_State *L) {
   const std::string text = cututf8(errortext(L, -1), 255);
   lua_pop(L, 1);
-  if (appglobals *g = appglobals::current())
-    g->tray.balloon(QString::fromStdString(text), QStringLiteral("Error in settings"), niif_none, 10);
+  showballoon(L, {"Error in settings", text});
 }
 
 // qxmode as a number truncated toward zero; anything that is no number is 0.
@@ -93,11 +91,11 @@ long long readqxmode(lua_State *L) {
 }
 }  // namespace
 
-lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop) {
+lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop, automationservices services) {
   lua_State *L = luaL_newstate();
   luaL_openlibs(L);
   replaceloadlib(L);
-  automationstate &state = installautomationstate(L, std::move(desktop));
+  automationstate &state = installautomationstate(L, std::move(desktop), std::move(services));
   if (state.platform->hotkeys) state.platform->hotkeys->setlistener([L](int id) { onhotkey(L, id); });
   lua_newtable(L);
   addwindowfunctions(L);
@@ -109,9 +107,9 @@ lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop) {
   return L;
 }
 
-lua_State *initscripting(const std::string &settingsdir, const std::string &settingsname,
-                         std::unique_ptr<desktopplatform> desktop) {
-  lua_State *L = newscriptstate(std::move(desktop));
+scriptsettings initscripting(const std::string &settingsdir, const std::string &settingsname,
+                             std::unique_ptr<desktopplatform> desktop, automationservices services) {
+  lua_State *L = newscriptstate(std::move(desktop), std::move(services));
   lua_getglobal(L, "package");
   const std::string path = settingsdir + "?.lua";
   lua_pushlstring(L, path.data(), path.size());
@@ -119,23 +117,17 @@ lua_State *initscripting(const std::string &settingsdir, const std::string &sett
   lua_pop(L, 1);
 
   const std::string file = settingsdir + settingsname;
-  if (luaL_loadfilex(L, file.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK)
-    settingsnotice(L);
+  if (luaL_loadfilex(L, file.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) settingsnotice(L);
 
-  appglobals *g = appglobals::current();
-  if (!g) return L;
-  g->datadir = datadirectory(readqxmode(L));
-  if (const std::string icon = readglobalstring(L, "icon"); !icon.empty())
-    g->icon = QString::fromStdString(icon);
-  if (const std::string title = readglobalstring(L, "title"); !title.empty())
-    g->title = QString::fromStdString(cututf16(title, 99));
-  g->lua = L;
-  return L;
+  scriptsettings settings;
+  settings.lua = L;
+  settings.datadir = datadirectory(readqxmode(L));
+  settings.icon = readglobalstring(L, "icon");
+  settings.title = cututf16(readglobalstring(L, "title"), 99);
+  return settings;
 }
 
-void loadautomation() {
-  appglobals *g = appglobals::current();
-  lua_State *L = g ? g->lua : nullptr;
+void loadautomation(lua_State *L) {
   if (!L) return;
   const int top = lua_gettop(L);
   if (luaL_loadstring(L, "require('automation')") != LUA_OK || lua_pcall(L, 0, LUA_MULTRET, 0) != LUA_OK)

@@ -5,28 +5,40 @@
 #include <string>
 #include <string_view>
 
+#include "automation/automationstate.h"
 #include "platform/desktopplatform.h"
 
 // The one Lua state of the program: standard libraries plus the global
 // table `qx` (the automation functions and the key and show constants, the
-// constants as floats). Scripts drive the given desktop; without one, the
-// functions give their empty answers. `package.loadlib` also opens the
-// running executable, whose exported entry points (the JSON module's
-// luaopen_cjson and luaopen_cjson_safe) it then finds.
-lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop);
+// constants as floats). Scripts drive the given desktop and reach the
+// program through `services`; without a desktop, the functions give their
+// empty answers. `package.loadlib` also opens the running executable, whose
+// exported entry points (the JSON module's luaopen_cjson and
+// luaopen_cjson_safe) it then finds.
+lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop, automationservices services = {});
+
+// What settings.lua chose, for the program to apply.
+struct scriptsettings {
+  // The script state; the caller owns it and ends it with lua_close.
+  lua_State *lua = nullptr;
+  // `qxmode` picks the data directory (see datadirectory).
+  std::string datadir;
+  // `icon`: the tray icon's file; empty when not set.
+  std::string icon;
+  // `title`: the window title (UTF-8, at most 99 UTF-16 units); empty when
+  // not set.
+  std::string title;
+};
 
 // Start-up: creates the state, points `require` at exactly `settingsdir`
-// ("<dir>/?.lua"), runs `settingsdir + settingsname` and applies its globals
-// to appglobals: `qxmode` picks the data directory, `icon` the tray icon's
-// file and `title` the window title (UTF-8, at most 99 UTF-16 units). Errors
-// go to a tray balloon titled "Error in settings". Stores the state in
-// appglobals::lua and returns it.
-lua_State *initscripting(const std::string &settingsdir, const std::string &settingsname,
-                         std::unique_ptr<desktopplatform> desktop);
-
-// Runs require('automation') in appglobals' state; an error goes to a tray
+// ("<dir>/?.lua") and runs `settingsdir + settingsname`. Errors go to a
 // balloon titled "Error in settings".
-void loadautomation();
+scriptsettings initscripting(const std::string &settingsdir, const std::string &settingsname,
+                             std::unique_ptr<desktopplatform> desktop, automationservices services = {});
+
+// Runs require('automation') in the state; an error goes to a balloon
+// titled "Error in settings".
+void loadautomation(lua_State *L);
 
 // A global as UTF-8 text (a number converted); empty for anything else.
 std::string readglobalstring(lua_State *L, const char *name);

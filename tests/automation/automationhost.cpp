@@ -1,8 +1,8 @@
 // Runs a Lua test script in the program's real script host on the real
-// desktop: initscripting with a settings directory, the tray, the main
-// window and loadautomation as at start-up, then the script, with a `test`
-// table for what a script cannot see by itself (balloons shown, messages
-// sent to the page, the event loop).
+// desktop: initscripting with a settings directory, the main window and
+// loadautomation as at start-up, then the script, with a `test` table for
+// what a script cannot see by itself (balloons shown, messages sent to the
+// page, the event loop).
 //
 // Usage: orva_automationhost <settings directory/> <test script>
 // Prints "ok" and exits 0 when the script ran to its end. Without an X
@@ -14,57 +14,45 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/appglobals.h"
-#include "app/windowcontrol.h"
 #include "automation/luavalues.h"
 #include "automation/scripthost.h"
-#include "browser/browserapp.h"
-#include "browser/browserclient.h"
-#include "browser/browserhandle.h"
-#include "protocol/pagemessage.h"
 #include "platform/linux/linuxdesktop.h"
+#include "protocol/pagemessage.h"
 
 namespace {
-struct recordingtray : trayhost {
-  std::vector<std::pair<QString, QString>> balloons;  // title, text
-  bool add(const QString &, const QString &) override { return true; }
-  bool remove() override { return true; }
-  bool showballoon(const QString &text, const QString &title, int, int) override {
-    std::printf("balloon [%s] %s\n", title.toUtf8().constData(), text.toUtf8().constData());
-    balloons.emplace_back(title, text);
-    return true;
-  }
-  void refreshmenu() override {}
-};
-
-struct recordingpage : browserhandle {
+// What the script host reached of the program, and what settings.lua chose.
+struct hostprogram {
+  std::vector<balloonrequest> balloons;
   std::vector<pagemessage> sent;
-  bool isvalid() const override { return true; }
-  bool hasmainframe() const override { return true; }
-  void sendtomainframe(const pagemessage &m) override { sent.push_back(m); }
-  void loadurl(const std::string &) override {}
-  void closebrowser() override {}
-};
+  QWidget mainwindow;
+  scriptsettings settings;
+  std::string instance;
 
-struct hostwindow : windowcontrol {
-  QWidget widget;
-  std::uint64_t nativeid() const override { return widget.winId(); }
-  bool isvisible() const override { return widget.isVisible(); }
-  void showrestore() override {
-    widget.showNormal();
-    widget.raise();
-    widget.activateWindow();
+  automationservices services() {
+    automationservices s;
+    // Queued as the program's page sink queues onto the event loop.
+    s.page = [this](pagemessage m) {
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(), [this, m = std::move(m)] { sent.push_back(m); }, Qt::QueuedConnection);
+    };
+    s.balloons = [this](const balloonrequest &b) {
+      std::printf("balloon [%s] %s\n", b.title.c_str(), b.text.c_str());
+      balloons.push_back(b);
+    };
+    s.togglemainwindow = [this] {
+      if (mainwindow.isVisible()) {
+        mainwindow.hide();
+      } else {
+        mainwindow.showNormal();
+        mainwindow.raise();
+        mainwindow.activateWindow();
+      }
+    };
+    return s;
   }
-  void hide() override { widget.hide(); }
-  void settopmost(bool) override {}
-  void placewindow(int x, int y, int width, int height) override { widget.setGeometry(x, y, width, height); }
 };
 
-recordingtray *tray(lua_State *) { return static_cast<recordingtray *>(appglobals::current()->tray.host); }
-
-recordingpage *page() {
-  return static_cast<recordingpage *>(appglobals::current()->app->client->mainbrowser);
-}
+hostprogram *program = nullptr;
 
 int pump(lua_State *L) {
   const int ms = checkint(L, 1);
@@ -77,11 +65,11 @@ int pump(lua_State *L) {
 int balloons(lua_State *L) {
   lua_newtable(L);
   int i = 1;
-  for (const auto &[title, text] : tray(L)->balloons) {
+  for (const balloonrequest &b : program->balloons) {
     lua_createtable(L, 0, 2);
-    lua_pushstring(L, title.toUtf8().constData());
+    lua_pushlstring(L, b.title.data(), b.title.size());
     lua_setfield(L, -2, "title");
-    lua_pushstring(L, text.toUtf8().constData());
+    lua_pushlstring(L, b.text.data(), b.text.size());
     lua_setfield(L, -2, "text");
     lua_rawseti(L, -2, i++);
   }
@@ -89,10 +77,10 @@ int balloons(lua_State *L) {
 }
 
 int pagemessages(lua_State *L) {
-  QCoreApplication::processEvents();  // sendtopage queues onto the event loop
+  QCoreApplication::processEvents();  // the page sink queues onto the event loop
   lua_newtable(L);
   int i = 1;
-  for (const pagemessage &m : page()->sent) {
+  for (const pagemessage &m : program->sent) {
     lua_newtable(L);
     lua_pushstring(L, m.name.c_str());
     lua_setfield(L, -2, "name");
@@ -113,17 +101,16 @@ int pageevent(lua_State *L) {
 }
 
 int mainvisible(lua_State *L) {
-  lua_pushboolean(L, appglobals::current()->mainwindow->isvisible());
+  lua_pushboolean(L, program->mainwindow.isVisible());
   return 1;
 }
 
 int appstring(lua_State *L) {
-  appglobals *g = appglobals::current();
   const std::string which = luaL_checkstring(L, 1);
-  const std::string value = which == "title"     ? g->title.toStdString()
-                            : which == "icon"    ? g->icon.toStdString()
-                            : which == "datadir" ? g->datadir
-                                                 : g->instance;
+  const std::string value = which == "title"     ? program->settings.title
+                            : which == "icon"    ? program->settings.icon
+                            : which == "datadir" ? program->settings.datadir
+                                                 : program->instance;
   lua_pushlstring(L, value.data(), value.size());
   return 1;
 }
@@ -145,8 +132,7 @@ int windowid(lua_State *L) {
 // A steady clock in milliseconds.
 int millis(lua_State *L) {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  lua_pushinteger(
-      L, static_cast<lua_Integer>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+  lua_pushinteger(L, static_cast<lua_Integer>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
   return 1;
 }
 
@@ -173,21 +159,16 @@ int main(int argc, char **argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  appglobals g;
-  g.instance = QCoreApplication::applicationFilePath().toStdString();
-  recordingtray traymodel;
-  recordingpage pagemodel;
-  hostwindow main;
-  g.app->client = std::make_shared<browserclient>();
-  g.app->client->mainbrowser = &pagemodel;
+  hostprogram host;
+  program = &host;
+  host.instance = QCoreApplication::applicationFilePath().toStdString();
 
-  lua_State *L = initscripting(argv[1], "settings.lua", makelinuxdesktop());
-  main.widget.setWindowTitle(g.title);
-  main.widget.resize(300, 200);
-  g.mainwindow = &main;
-  g.tray.create(&traymodel, g.title, g.icon, false);
-  main.widget.show();
-  loadautomation();
+  host.settings = initscripting(argv[1], "settings.lua", makelinuxdesktop(), host.services());
+  lua_State *L = host.settings.lua;
+  host.mainwindow.setWindowTitle(QString::fromStdString(host.settings.title));
+  host.mainwindow.resize(300, 200);
+  host.mainwindow.show();
+  loadautomation(L);
 
   lua_newtable(L);
   luaL_setfuncs(L, testfunctions, 0);
@@ -201,6 +182,5 @@ int main(int argc, char **argv) {
     std::printf("ok\n");
   std::fflush(stdout);
   lua_close(L);
-  g.lua = nullptr;
   return status == LUA_OK ? 0 : 1;
 }

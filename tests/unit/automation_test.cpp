@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 
-#include "app/appglobals.h"
 #include "automation/keytables.h"
 #include "automation/scripthost.h"
 
@@ -75,12 +74,8 @@ struct fakewindows : desktopwindows {
 struct fakeinput : keyboardmouse {
   std::vector<std::string> log;
   void key(int vk, bool down) override { log.push_back(std::to_string(vk) + (down ? " down" : " up")); }
-  void movepointer(screenpoint p) override {
-    log.push_back("move " + std::to_string(p.x) + "," + std::to_string(p.y));
-  }
-  void button(int n, bool down) override {
-    log.push_back("button " + std::to_string(n) + (down ? " down" : " up"));
-  }
+  void movepointer(screenpoint p) override { log.push_back("move " + std::to_string(p.x) + "," + std::to_string(p.y)); }
+  void button(int n, bool down) override { log.push_back("button " + std::to_string(n) + (down ? " down" : " up")); }
   std::optional<screenpoint> screensize() override { return screenpoint{1920, 1080}; }
 };
 
@@ -114,15 +109,15 @@ struct faketext : focusedtext {
   std::optional<selection> selected() override { return selection{2, 5}; }
 };
 
-struct recordingtray : trayhost {
-  std::vector<std::pair<QString, QString>> balloons;  // title, text
-  bool add(const QString &, const QString &) override { return true; }
-  bool remove() override { return true; }
-  bool showballoon(const QString &text, const QString &title, int, int) override {
-    balloons.emplace_back(title, text);
-    return true;
+// What scripts asked of the program.
+struct recordingprogram {
+  std::vector<balloonrequest> balloons;
+  std::vector<pagemessage> sent;
+  int toggles = 0;
+  automationservices services() {
+    return {[this](pagemessage m) { sent.push_back(std::move(m)); },
+            [this](const balloonrequest &b) { balloons.push_back(b); }, [this] { ++toggles; }};
   }
-  void refreshmenu() override {}
 };
 
 class scripts : public ::testing::Test {
@@ -144,8 +139,7 @@ class scripts : public ::testing::Test {
     windows->windows[103] = {102, "Button", "OK", {35, 75, 50, 85}};
     windows->windows[200] = {0, "Long", std::string(300, 'x'), {}};
     windows->active = 100;
-    globals.tray.create(&tray, "tip", "icon", false);
-    L = newscriptstate(std::move(platform));
+    L = newscriptstate(std::move(platform), program.services());
   }
   void TearDown() override { lua_close(L); }
 
@@ -156,8 +150,7 @@ class scripts : public ::testing::Test {
     lua_settop(L, top);
   }
 
-  appglobals globals;
-  recordingtray tray;
+  recordingprogram program;
   lua_State *L = nullptr;
   fakewindows *windows = nullptr;
   fakeinput *input = nullptr;
@@ -245,8 +238,10 @@ TEST_F(scripts, texts_rectangles_points_and_show) {
     assert(qx.showwindow(qx.getactivewindow(), qx.SW_HIDE) == 0)
     assert(qx.showwindow(qx.getactivewindow(), 99) == 0)
     qx.showhide(qx.getactivewindow())
+    qx.showhide()
     assert(not pcall(qx.showwindow, qx.getactivewindow()), 'the command is required')
   )");
+  EXPECT_EQ(program.toggles, 1) << "only showhide without a window toggles the main window";
   EXPECT_EQ(windows->log, (std::vector<std::string>{"cursor 3,-2", "show 100 hidden", "show 100 hidden",
                                                     "show 100 visible", "foreground 100"}));
 }
@@ -276,11 +271,18 @@ TEST_F(scripts, focused_text_clipboard_and_notices) {
     assert(not pcall(qx.attachthreadinput, 1, 2))
     assert(math.type(qx.getcurrentthreadid()) == 'integer')
     qx.alert(string.rep('t', 70), 'Body')
+    qx.dial('0123456789012345678901234')
+    qx.hangup()
   )");
   EXPECT_EQ(clipboard->bytes, "caf\xC3\xA9");
-  ASSERT_EQ(tray.balloons.size(), 1u);
-  EXPECT_EQ(tray.balloons[0].second, "Body");
-  EXPECT_EQ(tray.balloons[0].first.size(), 63) << "64 bytes, of which the tray shows 63 units";
+  ASSERT_EQ(program.balloons.size(), 1u);
+  EXPECT_EQ(program.balloons[0].text, "Body");
+  EXPECT_EQ(program.balloons[0].title, std::string(64, 't'));
+  EXPECT_EQ(program.balloons[0].icon, balloonicon::none);
+  ASSERT_EQ(program.sent.size(), 2u);
+  EXPECT_EQ(program.sent[0].name, "dial");
+  EXPECT_EQ(program.sent[0].getstring(0), "01234567890123456789");
+  EXPECT_EQ(program.sent[1].name, "hangup");
 }
 
 TEST_F(scripts, sendstring_and_sendinput_reach_the_desktop) {
@@ -295,8 +297,8 @@ TEST_F(scripts, sendstring_and_sendinput_reach_the_desktop) {
     assert(not pcall(qx.sendinput, 65, qx.INPUT_KEYBOARD))
   )");
   EXPECT_EQ(input->log, (std::vector<std::string>{"17 down", "65 down", "65 up", "17 up", "13 down", "13 up",
-                                                  "move 960,540", "button 1 down", "button 1 up",
-                                                  "move 1919,0", "button 3 down", "button 3 up", "65 up"}));
+                                                  "move 960,540", "button 1 down", "button 1 up", "move 1919,0",
+                                                  "button 3 down", "button 3 up", "65 up"}));
 }
 
 TEST_F(scripts, hotkeys_run_their_function_and_survive_errors) {
@@ -319,9 +321,9 @@ TEST_F(scripts, hotkeys_run_their_function_and_survive_errors) {
   hotkeys->listener(1);
   EXPECT_EQ(lua_gettop(L), top);
   run("assert(hits == 2, hits)");
-  ASSERT_EQ(tray.balloons.size(), 2u);
-  EXPECT_EQ(tray.balloons[0].first, "Automation error");
-  EXPECT_TRUE(tray.balloons[0].second.contains("broken hotkey"));
+  ASSERT_EQ(program.balloons.size(), 2u);
+  EXPECT_EQ(program.balloons[0].title, "Automation error");
+  EXPECT_NE(program.balloons[0].text.find("broken hotkey"), std::string::npos);
 }
 
 TEST_F(scripts, page_events_are_decoded_for_the_callback) {
@@ -346,7 +348,7 @@ TEST_F(scripts, page_events_are_decoded_for_the_callback) {
   onpageevent(L, "2");
   EXPECT_EQ(lua_gettop(L), top);
   run("assert(#events == 2)");
-  EXPECT_TRUE(tray.balloons.empty()) << "a failing event callback is silent";
+  EXPECT_TRUE(program.balloons.empty()) << "a failing event callback is silent";
 }
 
 TEST_F(scripts, the_json_module_opens_from_the_executable) {
@@ -378,7 +380,7 @@ class settings : public ::testing::Test {
     setenv("ALLUSERSPROFILE", "/srv/all", 1);
   }
   void TearDown() override {
-    if (globals.lua) lua_close(globals.lua);
+    if (result.lua) lua_close(result.lua);
     unsetenv("LOCALAPPDATA");
     unsetenv("ALLUSERSPROFILE");
   }
@@ -387,18 +389,20 @@ class settings : public ::testing::Test {
   }
   void start(const std::string &text) {
     write("settings.lua", text);
-    initscripting(dir.path().toStdString() + "/", "settings.lua", nullptr);
+    result = initscripting(dir.path().toStdString() + "/", "settings.lua", nullptr, program.services());
+  }
+  bool balloonsays(std::size_t i, const std::string &part) const {
+    return i < program.balloons.size() && program.balloons[i].text.find(part) != std::string::npos;
   }
 
   QTemporaryDir dir;
-  appglobals globals;
-  recordingtray tray;
+  recordingprogram program;
+  scriptsettings result;
 };
 }  // namespace
 
 TEST_F(settings, qxmode_picks_the_data_directory) {
-  const std::string all = "/srv/all/orvalink Desktop for Windows",
-                    mine = "/home/u/local/orvalink Desktop for Windows";
+  const std::string all = "/srv/all/orvalink Desktop for Windows", mine = "/home/u/local/orvalink Desktop for Windows";
   const std::pair<const char *, std::string> cases[] = {
       {"", all},
       {"qxmode = qx.JUSTME", mine},
@@ -410,39 +414,39 @@ TEST_F(settings, qxmode_picks_the_data_directory) {
   };
   for (const auto &[text, expected] : cases) {
     start(text);
-    EXPECT_EQ(globals.datadir, expected) << text;
-    lua_close(globals.lua);
-    globals.lua = nullptr;
+    EXPECT_EQ(result.datadir, expected) << text;
+    lua_close(result.lua);
+    result.lua = nullptr;
   }
-  EXPECT_EQ(globals.title, "orvalink Desktop for Windows");
+  EXPECT_EQ(result.title, "") << "no title chosen";
 }
 
-TEST_F(settings, errors_wait_for_the_tray_icon) {
+TEST_F(settings, errors_go_to_a_balloon) {
   start("qxmode = 1\nerror('bad setting ' .. string.rep('z', 400))");
-  EXPECT_TRUE(tray.balloons.empty());
-  globals.tray.create(&tray, "tip", globals.icon, false);
-  ASSERT_EQ(tray.balloons.size(), 1u);
-  EXPECT_EQ(tray.balloons[0].first, "Error in settings");
-  EXPECT_TRUE(tray.balloons[0].second.contains("bad setting"));
-  EXPECT_EQ(tray.balloons[0].second.toUtf8().size(), 255);
+  ASSERT_EQ(program.balloons.size(), 1u);
+  EXPECT_EQ(program.balloons[0].title, "Error in settings");
+  EXPECT_TRUE(balloonsays(0, "bad setting"));
+  EXPECT_EQ(program.balloons[0].text.size(), 255u);
 
-  loadautomation();
-  ASSERT_EQ(tray.balloons.size(), 2u) << "no automation module";
-  EXPECT_TRUE(tray.balloons[1].second.contains("automation"));
+  loadautomation(result.lua);
+  ASSERT_EQ(program.balloons.size(), 2u) << "no automation module";
+  EXPECT_EQ(program.balloons[1].title, "Error in settings");
+  EXPECT_TRUE(balloonsays(1, "automation"));
 }
 
 TEST_F(settings, title_icon_and_the_automation_module) {
   write("automation.lua", "loaded = (loaded or 0) + 1\nreturn true");
   start("title = 'Caf\xC3\xA9 ' .. string.rep('\xE2\x82\xAC', 120)\nicon = '/tmp/icon.png'");
-  EXPECT_EQ(globals.title.size(), 99);
-  EXPECT_TRUE(globals.title.startsWith(QString::fromUtf8("Caf\xC3\xA9 \xE2\x82\xAC")));
-  EXPECT_EQ(globals.icon, "/tmp/icon.png");
-  EXPECT_EQ(globals.lua != nullptr, true);
-  const int top = lua_gettop(globals.lua);
-  loadautomation();
-  EXPECT_EQ(lua_gettop(globals.lua), top);
-  EXPECT_EQ(readglobalstring(globals.lua, "loaded"), "1");
-  EXPECT_EQ(readglobalstring(globals.lua, "nothing"), "");
+  const QString title = QString::fromStdString(result.title);
+  EXPECT_EQ(title.size(), 99);
+  EXPECT_TRUE(title.startsWith(QString::fromUtf8("Caf\xC3\xA9 \xE2\x82\xAC")));
+  EXPECT_EQ(result.icon, "/tmp/icon.png");
+  ASSERT_NE(result.lua, nullptr);
+  const int top = lua_gettop(result.lua);
+  loadautomation(result.lua);
+  EXPECT_EQ(lua_gettop(result.lua), top);
+  EXPECT_EQ(readglobalstring(result.lua, "loaded"), "1");
+  EXPECT_EQ(readglobalstring(result.lua, "nothing"), "");
 }
 
 TEST_F(settings, require_finds_modules_only_in_the_settings_directory) {
@@ -457,13 +461,13 @@ TEST_F(settings, require_finds_modules_only_in_the_settings_directory) {
     missing = not pcall(require, 'cwdonly')
   )");
   ASSERT_EQ(chdir(previous), 0);
-  EXPECT_EQ(readglobalstring(globals.lua, "found"), "from settings dir");
-  lua_getglobal(globals.lua, "missing");
-  EXPECT_TRUE(lua_toboolean(globals.lua, -1));
-  lua_pop(globals.lua, 1);
-  lua_getglobal(globals.lua, "package");
-  lua_getfield(globals.lua, -1, "path");
-  EXPECT_EQ(std::string(lua_tostring(globals.lua, -1)), dir.path().toStdString() + "/?.lua");
-  lua_pop(globals.lua, 2);
-  EXPECT_TRUE(tray.balloons.empty());
+  EXPECT_EQ(readglobalstring(result.lua, "found"), "from settings dir");
+  lua_getglobal(result.lua, "missing");
+  EXPECT_TRUE(lua_toboolean(result.lua, -1));
+  lua_pop(result.lua, 1);
+  lua_getglobal(result.lua, "package");
+  lua_getfield(result.lua, -1, "path");
+  EXPECT_EQ(std::string(lua_tostring(result.lua, -1)), dir.path().toStdString() + "/?.lua");
+  lua_pop(result.lua, 2);
+  EXPECT_TRUE(program.balloons.empty());
 }
