@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QPointer>
+#include <QString>
+#include <functional>
 #include <string>
 
-// The installer's file name in downloaddir(); every update overwrites it.
+#include "platform/balloons.h"
+#include "update/updaterequest.h"
+
+// The installer's file name in the download directory; every update
+// overwrites it.
 inline constexpr const char *installerfile = "qx_desktop.exe";
 // Switches for a silent install into the program's own folder. The text
 // begins and ends with a space; the backslash in the quoted argument is kept
@@ -10,8 +17,7 @@ inline constexpr const char *installerfile = "qx_desktop.exe";
 inline constexpr const char *installerswitches =
     " /SP- /verysilent /noicons \"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ";
 // Shown by the shutdown sequence when an update is pending.
-inline constexpr const char *updatingtext =
-    "orvalink Desktop for Windows is updating, please wait whilst we restart.";
+inline constexpr const char *updatingtext = "orvalink Desktop for Windows is updating, please wait whilst we restart.";
 
 // The installer file of `version` on the service at `origin` (no trailing
 // slash); the version text is used exactly as given.
@@ -22,10 +28,41 @@ std::string updateurl(const std::string &origin, const std::string &version);
 // name holds spaces), followed directly by installerswitches.
 std::string installercommand(const std::string &installerpath);
 
-// "winRunUpdate" from the page, with the version the service offers. When it
-// is newer than this build, downloads its installer; once the download has
-// completed intact, stores the command in appglobals::updatecommand and ends
-// the event loop, so that shutdown starts it. Every outcome is told with a
-// tray balloon. While an installer download runs (or an update is already
-// scheduled) a further request is refused with a balloon. UI thread only.
-void runupdate(const std::string &version);
+// What the updater needs from the program.
+struct updaterconfig {
+  // The service's web origin (no trailing slash); installers come from it.
+  std::string serviceorigin;
+  // Where the installer is saved; made when needed.
+  std::string downloaddir;
+  // Every outcome is told here, titled "Update".
+  balloonsink balloons;
+  // The installer has arrived intact: keeps its command line for shutdown
+  // to start.
+  std::function<void(const std::string &command)> schedule;
+};
+
+// Self-update on the page's request. UI thread only.
+class updater {
+ public:
+  explicit updater(updaterconfig config);
+  // A download still running is abandoned.
+  ~updater();
+  updater(const updater &) = delete;
+  updater &operator=(const updater &) = delete;
+
+  // "winRunUpdate" from the page, with the version the service offers. When
+  // it is newer than this build, downloads its installer; once the download
+  // has completed intact, schedules its command and ends the event loop, so
+  // that shutdown starts it. Every outcome is told with a balloon. While an
+  // installer download runs (or an update is already scheduled) a further
+  // request is refused with a balloon.
+  void run(const std::string &version);
+
+ private:
+  void tell(const QString &text) const;
+  void installerdone(const updaterequest &request);
+
+  updaterconfig config;
+  QPointer<updaterequest> download;
+  bool scheduled = false;
+};

@@ -6,8 +6,6 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-#include "app/appglobals.h"
-
 namespace {
 // The reply holds at most this much unread body; the rest waits in the socket
 // until the chunk before it has been written to the file.
@@ -17,10 +15,7 @@ constexpr qint64 readbuffersize = 256 * 1024;
 constexpr int stalltimeoutms = 120 * 1000;
 }  // namespace
 
-std::string downloaddir() {
-  const appglobals *g = appglobals::current();
-  return g ? g->datadir + "/qxDownloads" : std::string();
-}
+std::string downloaddir(const std::string &datadir) { return datadir + "/qxDownloads"; }
 
 updaterequest::updaterequest(QObject *parent) : QObject(parent), manager(new QNetworkAccessManager(this)) {}
 
@@ -29,12 +24,11 @@ updaterequest::~updaterequest() {
   if (reply) reply->disconnect(this);
 }
 
-bool updaterequest::openfile(const std::string &name) {
+bool updaterequest::openfile(const std::string &dir, const std::string &name) {
   if (file.isOpen()) file.close();
   filepath.clear();
   // One plain file name: nothing may be written outside the download directory.
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
-  const std::string dir = downloaddir();
   if (dir.empty() || !QDir().mkpath(QString::fromStdString(dir))) return false;
   const std::string full = dir + "/" + name;
   file.setFileName(QString::fromStdString(full));

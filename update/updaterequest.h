@@ -9,10 +9,10 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // datadir + "/qxDownloads": installers and plugin files are downloaded here.
-std::string downloaddir();
+std::string downloaddir(const std::string &datadir);
 
-// Downloads one URL into one file of downloaddir(), streaming the body to the
-// file as it arrives. Used for installers and for plugin files. Runs on the
+// Downloads one URL into one file of the download directory, streaming the
+// body to the file as it arrives. Used for installers and for plugin files. Runs on the
 // UI thread (it needs a running Qt event loop); the object deletes itself
 // after its completion has run. Each request has its own network manager, so
 // requests share no state and need nothing global.
@@ -24,10 +24,10 @@ class updaterequest : public QObject {
   explicit updaterequest(QObject *parent = nullptr);
   ~updaterequest() override;
 
-  // Creates downloaddir() and opens downloaddir()/name for writing, truncating
-  // an existing file. False when the directory or the file cannot be made,
-  // or when `name` is not a plain file name (empty, "..", holds a '/').
-  bool openfile(const std::string &name);
+  // Creates `directory` and opens directory/name for writing, truncating an
+  // existing file. False when the directory or the file cannot be made, or
+  // when `name` is not a plain file name (empty, "..", holds a '/').
+  bool openfile(const std::string &directory, const std::string &name);
   // Starts a GET of `url`. `done` runs once when the request has finished,
   // whatever the outcome. A second call while one runs is ignored.
   void start(const std::string &url, completion done);

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <memory>
 
-#include "app/appglobals.h"
 #include "tests/update/fakehttp.h"
-#include "tests/update/recordingtray.h"
+#include "tests/update/recordingballoons.h"
 #include "update/commandline.h"
 #include "update/relaunch.h"
 #include "update/version.h"
@@ -21,8 +21,8 @@ TEST(isnewerversion, compares_major_then_minor_then_patch) {
   for (const char *v : {"1.1.9", "1.2.0", "2.0.0", "1.2.", "2..", " 1.1.9", "1.1.9-beta", "+2.0.0"})
     EXPECT_TRUE(isnewerversion(v, "1.1.8")) << v;
   // 1.0.9 has the larger patch but the smaller minor: an older release.
-  for (const char *v : {"1.0.9", "0.9.9", "1.1.8", "1.1.7", "1.1.8-beta", "1.1.8.0", "1.2", "1.1.8.1", "",
-                        "..", "x.y.z", "1,2.0.0", "-2.0.0"})
+  for (const char *v : {"1.0.9", "0.9.9", "1.1.8", "1.1.7", "1.1.8-beta", "1.1.8.0", "1.2", "1.1.8.1", "", "..",
+                        "x.y.z", "1,2.0.0", "-2.0.0"})
     EXPECT_FALSE(isnewerversion(v, "1.1.8")) << v;
 }
 
@@ -41,23 +41,24 @@ class runupdatetest : public ::testing::Test {
   char *argv[2] = {arg0, nullptr};
   QCoreApplication app{argc, argv};
   QTemporaryDir tmp;
-  appglobals globals;
-  recordingtray tray;
+  recordingballoons told;
   fakehttp server;
+  // The data directory's real name holds spaces.
+  std::string datadir = tmp.path().toStdString() + "/orvalink Desktop for Windows";
+  std::string updatecommand;
+  std::unique_ptr<updater> updates;
   QByteArray installer = "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n";
 
   void SetUp() override {
-    // The data directory's real name holds spaces.
-    globals.datadir = tmp.path().toStdString() + "/orvalink Desktop for Windows";
-    globals.serviceorigin = server.origin();
-    globals.tray.create(&tray, "orvalink Desktop", ":/icon", false);
+    updates = std::make_unique<updater>(updaterconfig{server.origin(), downloaddir(datadir), told.sink(),
+                                                      [this](const std::string &c) { updatecommand = c; }});
     server.handler = [this](const std::string &path) {
       return path == "/files/qx_desktop_1.2.0.exe" ? fakehttp::response{200, installer}
                                                    : fakehttp::response{404, "<html>not here</html>"};
     };
   }
 
-  std::string installerpath() const { return globals.datadir + "/qxDownloads/qx_desktop.exe"; }
+  std::string installerpath() const { return datadir + "/qxDownloads/qx_desktop.exe"; }
 
   // Runs the event loop until the program quits by itself (true) or `ms` pass.
   bool runsuntilquit(int ms = 10000) {
@@ -76,101 +77,98 @@ class runupdatetest : public ::testing::Test {
 };
 
 TEST_F(runupdatetest, good_download_schedules_installer_and_ends_the_loop) {
-  runupdate("1.2.0");
+  updates->run("1.2.0");
   ASSERT_TRUE(runsuntilquit());
-  EXPECT_EQ(tray.texts(),
-            QStringList({"Found version 1.2.0, downloading.", "Update downloaded. Restarting."}));
-  for (const auto &b : tray.balloons) {
+  EXPECT_EQ(told.texts(), QStringList({"Found version 1.2.0, downloading.", "Update downloaded. Restarting."}));
+  for (const auto &b : told.balloons) {
     EXPECT_EQ(b.title, "Update");
-    EXPECT_EQ(b.flags, niif_user);
-    EXPECT_EQ(b.timeoutms, 10000);
+    EXPECT_EQ(b.icon, balloonicon::user);
+    EXPECT_EQ(b.timeoutseconds, 10);
   }
   EXPECT_EQ(server.paths, std::vector<std::string>{"/files/qx_desktop_1.2.0.exe"});
-  EXPECT_EQ(globals.updatecommand, "\"" + installerpath() +
-                                       "\" /SP- /verysilent /noicons "
-                                       "\"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ");
+  EXPECT_EQ(updatecommand, "\"" + installerpath() +
+                               "\" /SP- /verysilent /noicons "
+                               "\"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ");
   QFile f(QString::fromStdString(installerpath()));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), installer);
 
   // The scheduled command starts the downloaded file itself.
-  const pid_t pid = startupdatecommand(globals.updatecommand);
+  const pid_t pid = startupdatecommand(updatecommand);
   ASSERT_GT(pid, 0);
   int st = -1;
   ASSERT_EQ(waitpid(pid, &st, 0), pid);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-  EXPECT_TRUE(QFile::exists(QString::fromStdString(globals.datadir + "/qxDownloads/ran")));
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(datadir + "/qxDownloads/ran")));
 }
 
 TEST_F(runupdatetest, versions_not_newer_are_refused_without_a_request) {
   const std::vector<std::string> refused = {"1.1.8", "1.1.7", "1.2", "1.1.8.1", "", "1.0.9"};
-  for (const std::string &v : refused) runupdate(v);
+  for (const std::string &v : refused) updates->run(v);
   waitfor([] { return false; }, 100);
   QStringList expected;
   for (const std::string &v : refused) expected << notfound(QString::fromStdString(v));
-  EXPECT_EQ(tray.texts(), expected);
+  EXPECT_EQ(told.texts(), expected);
   EXPECT_TRUE(server.paths.empty());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(installerpath())));
-  EXPECT_EQ(globals.updatecommand, "");
+  EXPECT_EQ(updatecommand, "");
 }
 
 TEST_F(runupdatetest, error_page_tells_try_again_and_a_later_request_may_start) {
-  runupdate("1.3.0");
-  ASSERT_TRUE(waitfor([&] { return tray.balloons.size() == 2; }));
-  EXPECT_EQ(tray.texts(),
+  updates->run("1.3.0");
+  ASSERT_TRUE(waitfor([&] { return told.balloons.size() == 2; }));
+  EXPECT_EQ(told.texts(),
             QStringList({"Found version 1.3.0, downloading.",
                          "An error occured whilst trying to download the update. Please try again later."}));
-  EXPECT_EQ(globals.updatecommand, "");
+  EXPECT_EQ(updatecommand, "");
 
   // The failed download no longer counts as running.
-  runupdate("1.2.0");
+  updates->run("1.2.0");
   ASSERT_TRUE(runsuntilquit());
-  EXPECT_EQ(tray.texts().mid(2),
-            QStringList({"Found version 1.2.0, downloading.", "Update downloaded. Restarting."}));
+  EXPECT_EQ(told.texts().mid(2), QStringList({"Found version 1.2.0, downloading.", "Update downloaded. Restarting."}));
 }
 
 TEST_F(runupdatetest, cut_transfer_is_not_scheduled) {
   installer = QByteArray(2 * 1024 * 1024, 'i');
   server.handler = [this](const std::string &) { return fakehttp::response{200, installer, 1024 * 1024}; };
-  runupdate("1.2.0");
-  ASSERT_TRUE(waitfor([&] { return tray.balloons.size() == 2; }));
-  EXPECT_EQ(
-      tray.texts().value(1),
-      "An error occured whilst trying to download update. It is important, for security reasons, that this "
-      "is downloaded and installed. Please see " +
-          QString::fromStdString(server.origin()) + "/docs/desktop_install/ for more information.");
-  EXPECT_EQ(globals.updatecommand, "");
+  updates->run("1.2.0");
+  ASSERT_TRUE(waitfor([&] { return told.balloons.size() == 2; }));
+  EXPECT_EQ(told.texts().value(1),
+            "An error occured whilst trying to download update. It is important, for security reasons, that this "
+            "is downloaded and installed. Please see " +
+                QString::fromStdString(server.origin()) + "/docs/desktop_install/ for more information.");
+  EXPECT_EQ(updatecommand, "");
 }
 
 TEST_F(runupdatetest, uncreatable_download_directory_starts_no_request) {
-  QFile blocker(QString::fromStdString(globals.datadir));
+  QFile blocker(QString::fromStdString(datadir));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the directory should be
   blocker.close();
-  runupdate("1.2.0");
+  updates->run("1.2.0");
   waitfor([] { return false; }, 100);
-  EXPECT_EQ(tray.texts(), QStringList({"Found version 1.2.0, downloading.", notfound("1.2.0")}));
+  EXPECT_EQ(told.texts(), QStringList({"Found version 1.2.0, downloading.", notfound("1.2.0")}));
   EXPECT_TRUE(server.paths.empty());
 }
 
 TEST_F(runupdatetest, second_request_during_a_download_is_refused) {
   installer = QByteArray(1024 * 1024, 'i');
   server.handler = [this](const std::string &) { return fakehttp::response{200, installer, -1, 256 * 1024}; };
-  runupdate("1.2.0");
+  updates->run("1.2.0");
   ASSERT_TRUE(waitfor([&] { return server.paths.size() == 1; }));
-  runupdate("1.3.0");
-  EXPECT_EQ(tray.texts(), QStringList({"Found version 1.2.0, downloading.",
+  updates->run("1.3.0");
+  EXPECT_EQ(told.texts(), QStringList({"Found version 1.2.0, downloading.",
                                        "An update is already in progress. Please wait for it to finish."}));
   server.resume();
   ASSERT_TRUE(runsuntilquit());
-  EXPECT_EQ(tray.texts().value(2), "Update downloaded. Restarting.");
+  EXPECT_EQ(told.texts().value(2), "Update downloaded. Restarting.");
   EXPECT_EQ(server.paths.size(), 1u);
   QFile f(QString::fromStdString(installerpath()));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_TRUE(f.readAll() == installer);
 
   // Once scheduled, a further request cannot overwrite the installer either.
-  runupdate("1.4.0");
-  EXPECT_EQ(tray.texts().value(3), "An update is already in progress. Please wait for it to finish.");
+  updates->run("1.4.0");
+  EXPECT_EQ(told.texts().value(3), "An update is already in progress. Please wait for it to finish.");
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/appglobals.h"
 #include "tests/update/fakehttp.h"
-#include "tests/update/recordingtray.h"
+#include "tests/update/recordingballoons.h"
 #include "update/updatecheck.h"
 
 namespace {
@@ -30,17 +29,14 @@ TEST(runupdate, ends_the_event_loop_although_the_window_refuses_to_close) {
   char *argv[] = {arg0, nullptr};
   QApplication app(argc, argv);
   QTemporaryDir tmp;
-  appglobals globals;
-  recordingtray tray;
+  recordingballoons told;
   fakehttp server;
-  globals.datadir = tmp.path().toStdString();
-  globals.serviceorigin = server.origin();
-  globals.tray.create(&tray, "orvalink Desktop", ":/icon", false);
+  updater updates({server.origin(), downloaddir(tmp.path().toStdString()), told.sink(), {}});
   server.handler = [](const std::string &) { return fakehttp::response{200, "#!/bin/sh\n"}; };
   stayingwindow window;
   window.show();
 
-  runupdate("1.2.0");
+  updates.run("1.2.0");
   bool timedout = false;
   QTimer::singleShot(10000, &app, [&] {
     timedout = true;
@@ -48,7 +44,7 @@ TEST(runupdate, ends_the_event_loop_although_the_window_refuses_to_close) {
   });
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(timedout);
-  EXPECT_EQ(tray.texts().last(), "Update downloaded. Restarting.");
+  EXPECT_EQ(told.texts().last(), "Update downloaded. Restarting.");
   EXPECT_TRUE(window.isVisible());
 }
 

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QTemporaryDir>
 
-#include "app/appglobals.h"
 #include "tests/update/fakehttp.h"
 
 namespace {
@@ -32,7 +31,7 @@ class updaterequesttest : public ::testing::Test {
   char *argv[2] = {arg0, nullptr};
   QCoreApplication app{argc, argv};
   QTemporaryDir tmp;
-  appglobals globals;
+  std::string datadir = tmp.path().toStdString() + "/data dir";
   fakehttp server;
 
   // What a finished request reported to its completion.
@@ -43,14 +42,12 @@ class updaterequesttest : public ::testing::Test {
     std::string url, path;
   };
 
-  void SetUp() override { globals.datadir = tmp.path().toStdString() + "/data dir"; }
-
   // Downloads `path` from the fake server into `name` (none: no file opened).
   outcome fetch(const std::string &path, const std::string &name = "out.bin") {
     outcome o;
     auto *r = new updaterequest;
     if (!name.empty()) {
-      EXPECT_TRUE(r->openfile(name));
+      EXPECT_TRUE(r->openfile(downloaddir(datadir), name));
     }
     r->start(server.origin() + path, [&o](const updaterequest &done) {
       ++o.calls;
@@ -69,11 +66,11 @@ class updaterequesttest : public ::testing::Test {
 TEST_F(updaterequesttest, large_body_reaches_the_file_intact_while_it_is_still_arriving) {
   const QByteArray body = patternbody(6 * 1024 * 1024 + 123);
   server.handler = [&](const std::string &) { return fakehttp::response{200, body, -1, 3 * 1024 * 1024}; };
-  const std::string file = globals.datadir + "/qxDownloads/plugin.bin";
+  const std::string file = datadir + "/qxDownloads/plugin.bin";
 
   outcome o;
   QPointer<updaterequest> r = new updaterequest;
-  ASSERT_TRUE(r->openfile("plugin.bin"));
+  ASSERT_TRUE(r->openfile(downloaddir(datadir), "plugin.bin"));
   EXPECT_EQ(r->path(), file);
   r->start(server.origin() + "/files/plugin.qxp", [&o](const updaterequest &done) {
     ++o.calls;
@@ -97,9 +94,9 @@ TEST_F(updaterequesttest, large_body_reaches_the_file_intact_while_it_is_still_a
 }
 
 TEST_F(updaterequesttest, error_page_cancels_and_leaves_the_file_truncated) {
-  const std::string file = globals.datadir + "/qxDownloads/out.bin";
+  const std::string file = datadir + "/qxDownloads/out.bin";
   auto *first = new updaterequest;
-  ASSERT_TRUE(first->openfile("out.bin"));
+  ASSERT_TRUE(first->openfile(downloaddir(datadir), "out.bin"));
   delete first;
   {
     QFile old(QString::fromStdString(file));
@@ -107,9 +104,7 @@ TEST_F(updaterequesttest, error_page_cancels_and_leaves_the_file_truncated) {
     old.write("an older download");
   }
   // A long error page: the client must stop at its first chunk.
-  server.handler = [](const std::string &) {
-    return fakehttp::response{404, QByteArray(4 * 1024 * 1024, 'e')};
-  };
+  server.handler = [](const std::string &) { return fakehttp::response{404, QByteArray(4 * 1024 * 1024, 'e')}; };
   const outcome o = fetch("/files/missing.exe");
   EXPECT_EQ(o.calls, 1);
   EXPECT_EQ(o.status, 404);
@@ -128,9 +123,7 @@ TEST_F(updaterequesttest, refusal_without_body_fails_without_cancelling) {
 }
 
 TEST_F(updaterequesttest, transfer_cut_after_good_status_counts_as_failed) {
-  server.handler = [](const std::string &) {
-    return fakehttp::response{200, patternbody(1024 * 1024), 300 * 1024};
-  };
+  server.handler = [](const std::string &) { return fakehttp::response{200, patternbody(1024 * 1024), 300 * 1024}; };
   const outcome o = fetch("/files/qx_desktop_1.2.0.exe");
   EXPECT_EQ(o.calls, 1);
   EXPECT_EQ(o.status, 200);
@@ -140,8 +133,8 @@ TEST_F(updaterequesttest, transfer_cut_after_good_status_counts_as_failed) {
 
 TEST_F(updaterequesttest, failed_write_counts_as_failed) {
   // A file that takes no data: every write fails as on a full disk.
-  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(globals.datadir + "/qxDownloads")));
-  ASSERT_TRUE(QFile::link("/dev/full", QString::fromStdString(globals.datadir + "/qxDownloads/full")));
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(datadir + "/qxDownloads")));
+  ASSERT_TRUE(QFile::link("/dev/full", QString::fromStdString(datadir + "/qxDownloads/full")));
   server.handler = [](const std::string &) { return fakehttp::response{200, patternbody(1024 * 1024)}; };
   const outcome o = fetch("/f", "full");
   EXPECT_EQ(o.status, 200);
@@ -186,17 +179,16 @@ TEST_F(updaterequesttest, openfile_refuses_what_cannot_be_created) {
     QFile blocker(tmp.path() + "/blocker");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   }
-  globals.datadir = tmp.path().toStdString() + "/blocker";
-  EXPECT_FALSE(r.openfile("qx_desktop.exe"));
+  EXPECT_FALSE(r.openfile(downloaddir(tmp.path().toStdString() + "/blocker"), "qx_desktop.exe"));
   EXPECT_EQ(r.path(), "");
 
   // The directory is fine but the name is taken by a directory.
-  globals.datadir = tmp.path().toStdString() + "/ok";
+  const std::string ok = downloaddir(tmp.path().toStdString() + "/ok");
   ASSERT_TRUE(QDir().mkpath(tmp.path() + "/ok/qxDownloads/taken"));
-  EXPECT_FALSE(r.openfile("taken"));
-  for (const char *bad : {"", ".", "..", "../escape", "sub/file"}) EXPECT_FALSE(r.openfile(bad)) << bad;
-  EXPECT_TRUE(r.openfile("free"));
-  EXPECT_EQ(r.path(), globals.datadir + "/qxDownloads/free");
+  EXPECT_FALSE(r.openfile(ok, "taken"));
+  for (const char *bad : {"", ".", "..", "../escape", "sub/file"}) EXPECT_FALSE(r.openfile(ok, bad)) << bad;
+  EXPECT_TRUE(r.openfile(ok, "free"));
+  EXPECT_EQ(r.path(), tmp.path().toStdString() + "/ok/qxDownloads/free");
 }
 
 }  // namespace
