@@ -5,17 +5,15 @@
 #include <exception>
 
 #include "authserver/httpserver.h"
-#include "browser/sendtopage.h"
 #include "common/debuglog.h"
 
 callbackserver::callbackserver(callbackserverconfig config) {
-  if (!config.notify) config.notify = sendtopage;
   try {
     boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(config.address), config.port);
     server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout);
   } catch (const std::exception &e) {
-    debugout("callback server: cannot listen on " + config.address + ":" + std::to_string(config.port) +
-             ": " + e.what() + "; sign-in completion will not reach the program");
+    debugout("callback server: cannot listen on " + config.address + ":" + std::to_string(config.port) + ": " +
+             e.what() + "; sign-in completion will not reach the program");
     return;
   }
   network = std::thread([this] { run(); });

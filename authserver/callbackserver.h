@@ -6,16 +6,18 @@
 #include <string>
 #include <thread>
 
-#include "authserver/authnotifier.h"
+#include "protocol/pagemessage.h"
 
 class httpserver;
 
 // Where and how the sign-in listener runs. The defaults are the program's:
-// the fixed loopback port the service sends the browser to, and the page.
+// the fixed loopback port the service sends the browser to.
 struct callbackserverconfig {
   std::string address = "127.0.0.1";
   unsigned short port = 25652;
-  authnotifier notify;  // empty: sendtopage
+  // Where the page's "onCompleteAuth" message goes; called on the network
+  // thread. The program passes its page sink.
+  pagesink notify;
   // How long a client may stay connected without sending its request.
   std::chrono::milliseconds idletimeout{5000};
 };

@@ -6,7 +6,7 @@
 #include "authserver/httprequest.h"
 #include "common/debuglog.h"
 
-httpconnection::httpconnection(boost::asio::io_context &io, authnotifier n, std::chrono::milliseconds timeout)
+httpconnection::httpconnection(boost::asio::io_context &io, pagesink n, std::chrono::milliseconds timeout)
     : sock(io), deadline(io), notify(std::move(n)), idletimeout(timeout) {}
 
 void httpconnection::start() {
@@ -16,8 +16,9 @@ void httpconnection::start() {
   deadline.async_wait(
       [self = shared_from_this()](const boost::system::error_code &error) { self->handledeadline(error); });
   sock.async_read_some(boost::asio::buffer(buffer),
-                       [self = shared_from_this()](const boost::system::error_code &error,
-                                                   std::size_t bytes) { self->handleread(error, bytes); });
+                       [self = shared_from_this()](const boost::system::error_code &error, std::size_t bytes) {
+                         self->handleread(error, bytes);
+                       });
 }
 
 void httpconnection::handledeadline(const boost::system::error_code &error) {

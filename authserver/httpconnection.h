@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "authserver/authnotifier.h"
+#include "protocol/pagemessage.h"
 
 // One accepted connection of the sign-in listener: one read, one reply, close.
 // Owned jointly by its pending operations; released after the last one ends.
@@ -17,7 +17,7 @@ class httpconnection : public std::enable_shared_from_this<httpconnection> {
  public:
   static constexpr std::size_t buffersize = 8096;
 
-  httpconnection(boost::asio::io_context &io, authnotifier notify, std::chrono::milliseconds idletimeout);
+  httpconnection(boost::asio::io_context &io, pagesink notify, std::chrono::milliseconds idletimeout);
 
   boost::asio::ip::tcp::socket &socket() { return sock; }
 
@@ -30,7 +30,7 @@ class httpconnection : public std::enable_shared_from_this<httpconnection> {
 
   boost::asio::ip::tcp::socket sock;
   boost::asio::steady_timer deadline;
-  authnotifier notify;
+  pagesink notify;
   std::chrono::milliseconds idletimeout;
   std::array<char, buffersize> buffer{};
 };

@@ -12,8 +12,8 @@ namespace {
 constexpr std::chrono::milliseconds acceptretrydelay{100};
 }  // namespace
 
-httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint,
-                       authnotifier n, std::chrono::milliseconds timeout)
+httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint, pagesink n,
+                       std::chrono::milliseconds timeout)
     : io(context), acceptor(context), retry(context), notify(std::move(n)), idletimeout(timeout) {
   acceptor.open(endpoint.protocol());
   acceptor.set_option(boost::asio::socket_base::reuse_address(true));

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "authserver/authnotifier.h"
+#include "protocol/pagemessage.h"
 
 class httpconnection;
 
@@ -15,7 +15,7 @@ class httpconnection;
 // boost::system::system_error when the endpoint cannot be listened on.
 class httpserver {
  public:
-  httpserver(boost::asio::io_context &io, const boost::asio::ip::tcp::endpoint &endpoint, authnotifier notify,
+  httpserver(boost::asio::io_context &io, const boost::asio::ip::tcp::endpoint &endpoint, pagesink notify,
              std::chrono::milliseconds idletimeout);
 
   // The bound port (the real one when constructed with port 0).
@@ -23,14 +23,13 @@ class httpserver {
 
  private:
   void waitaccept();
-  void handleaccept(const std::shared_ptr<httpconnection> &connection,
-                    const boost::system::error_code &error);
+  void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
 
   boost::asio::io_context &io;
   boost::asio::ip::tcp::acceptor acceptor;
   // Paces new attempts after an accept failed for lack of resources.
   boost::asio::steady_timer retry;
-  authnotifier notify;
+  pagesink notify;
   std::chrono::milliseconds idletimeout;
   unsigned short boundport = 0;
   bool acceptfailing = false;

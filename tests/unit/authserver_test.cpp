@@ -33,7 +33,7 @@ const std::string notfound =
 // Collects what the listener would send to the page.
 class pagerecorder {
  public:
-  authnotifier notifier() {
+  pagesink notifier() {
     return [this](pagemessage m) {
       std::lock_guard lock(mutex);
       messages.push_back(std::move(m));
@@ -249,9 +249,7 @@ TEST(authserver, port_in_use_leaves_program_running_without_listener) {
   ASSERT_NE(server, nullptr);
   EXPECT_FALSE(server->listening());
   EXPECT_EQ(server->port(), 0);
-  EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)),
-            std::string::npos)
-      << log;
+  EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)), std::string::npos) << log;
   stopcallbackserver(std::move(server));
 
   // The other program keeps its port.
@@ -295,8 +293,7 @@ TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
   ::setsockopt(socketfd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   std::string reply;
   char chunk[1024];
-  for (ssize_t n; (n = ::recv(socketfd, chunk, sizeof chunk, 0)) > 0;)
-    reply.append(chunk, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::recv(socketfd, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<std::size_t>(n));
   ::close(socketfd);
   std::string log = testing::internal::GetCapturedStderr();
 
