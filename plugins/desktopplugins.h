@@ -2,9 +2,7 @@
 
 #include "plugins/pluginhost.h"
 
-// The plugin host of the desktop program: answers go to the page with
-// sendtopage, plugin files are fetched with updaterequest into the download
-// directory, relays are "modrelay" beside the program, with their sockets in
-// the runtime directory.
-qxpenv desktopqxpenv();
-downloader updaterequestdownloader();
+// The plugin environment of the desktop program: answers go to the page
+// through `send` (the program's page sink), relays are "modrelay" beside the
+// program, with their sockets in the runtime directory.
+qxpenv desktopqxpenv(pagesink send);
