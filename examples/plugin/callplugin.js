@@ -1,5 +1,5 @@
 #!/usr/bin/env node
-// Calls a 32-bit plugin through the bridge program, as orvalink Desktop does,
+// Calls a 32-bit plugin through the relay program, as orvalink Desktop does,
 // without the program: listens on a private socket, starts modrelay on it,
 // sends "ini|", then each call, then "fini|", and prints what came back.
 //
@@ -49,8 +49,8 @@ async function main() {
   const socketpath = path.join(dir, 'pipe');
   const server = net.createServer();
   await new Promise((r) => server.listen(socketpath, r));
-  const bridge = spawn(relay, [socketpath, path.resolve(plugin)], { stdio: ['ignore', 'inherit', 'inherit'] });
-  const exited = new Promise((r) => bridge.on('exit', (code) => r(code)));
+  const child = spawn(relay, [socketpath, path.resolve(plugin)], { stdio: ['ignore', 'inherit', 'inherit'] });
+  const exited = new Promise((r) => child.on('exit', (code) => r(code)));
   const connected = new Promise((r) => server.once('connection', r));
   const first = await Promise.race([connected, exited.then((code) => ({ code }))]);
   if (!(first instanceof net.Socket)) {

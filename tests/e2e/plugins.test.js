@@ -98,7 +98,7 @@ test('plugins loaded and called from the page', async (t) => {
       assert.deepEqual(order, ['c', 'b', 'a'], bits + '-bit answers');
     }
     assert.deepEqual(logof(program, u('/p/first64.qxp')), ['ini|', 'echo|c', 'echo|b', 'echo|a']);
-    // The bridge calls "ini" itself before it relays the host's "ini".
+    // The relay calls "ini" itself before it passes on the host's "ini".
     assert.deepEqual(logof(program, u('/p/first32.qxp')), ['ini|', 'ini|', 'echo|c', 'echo|b', 'echo|a']);
     await program.line(/^qxp::runthroughpipe send ini$/);
   });
@@ -120,7 +120,7 @@ test('plugins loaded and called from the page', async (t) => {
     assert.equal(downloads('/p/Echo64.qxp'), 1);
   });
 
-  await t.test('results reach the page unchanged, in-process and bridged', async () => {
+  await t.test('results reach the page unchanged, in-process and relayed', async () => {
     const text = 'quote " backslash \\\\ line\\nbreak </script> é ☎';
     run(`call(3, 'echo', '${text}', 'x64'); call(2, 'echo', '${text}', 'x32');
          call(3, 'null', '', 'n64'); call(2, 'null', '', 'n32'); call(2, 'other', 'v', 'o32')`);
@@ -169,7 +169,7 @@ test('plugins loaded and called from the page', async (t) => {
       ': Not a valid PE file; the plugin is neither loaded nor bridged$'));
   });
 
-  await t.test('a bridged plugin that crashes answers empty from then on; the rest goes on', async () => {
+  await t.test('a relayed plugin that crashes answers empty from then on; the rest goes on', async () => {
     run(`load('${u('/p/crash32.qxp')}', 'c')`);
     const n = (await answer('c')).loaded;
     run(`call(${n}, 'echo', 'before', 'c1')`);
@@ -183,7 +183,7 @@ test('plugins loaded and called from the page', async (t) => {
     await program.line(/^qxp::runthroughpipe bridge has gone/);
   });
 
-  await t.test('two bridged plugins started together each serve their own calls', async () => {
+  await t.test('two relayed plugins started together each serve their own calls', async () => {
     const releases = ['/p/twin-a.qxp', '/p/twin-b.qxp'].map((p) => held(service, p, plugin32));
     run(`load('${u('/p/twin-a.qxp')}', 'ta'); load('${u('/p/twin-b.qxp')}', 'tb')`);
     await until(() => downloads('/p/twin-a.qxp') && downloads('/p/twin-b.qxp'), 'both downloads asked for');

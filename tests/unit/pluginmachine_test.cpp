@@ -5,14 +5,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "protocol/machinecheck.h"
 #include "plugintest.h"
+#include "protocol/machinecheck.h"
 
 namespace {
 
-void writefile(const std::string &path, const std::string &bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void writefile(const std::string &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 void put16(std::string &b, std::size_t at, std::uint16_t v) {
   b[at] = static_cast<char>(v & 0xff);
@@ -55,8 +53,7 @@ std::string failure(const std::string &path) {
 
 TEST(machinecheck, pe_machine_decides_between_in_process_and_relay) {
   scratchdir dir;
-  const std::pair<std::uint16_t, bool> cases[] = {
-      {0x014C, false}, {0x8664, true}, {0xAA64, true}, {0x01C4, false}};
+  const std::pair<std::uint16_t, bool> cases[] = {{0x014C, false}, {0x8664, true}, {0xAA64, true}, {0x01C4, false}};
   for (const auto &[machine, native] : cases) {
     const std::string path = dir.path("pe" + std::to_string(machine));
     writefile(path, pefile(machine));

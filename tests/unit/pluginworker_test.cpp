@@ -70,8 +70,7 @@ TEST(qxpinprocess, ini_first_then_waiting_calls_newest_first) {
   EXPECT_EQ(answersof(page.waitfor(3)), (answers{{"3", "c"}, {"2", "b"}, {"1", "a"}}));
 
   EXPECT_EQ(callandwait(plugin, page, "4", "null", "x"), std::make_pair(std::string("4"), std::string()));
-  EXPECT_EQ(callandwait(plugin, page, "5", "other", "x y"),
-            std::make_pair(std::string("5"), std::string("other:x y")));
+  EXPECT_EQ(callandwait(plugin, page, "5", "other", "x y"), std::make_pair(std::string("5"), std::string("other:x y")));
   plugin.fini();
   plugin.join();
   EXPECT_EQ(pluginlog(lib), (lines{"ini|", "echo|c", "echo|b", "echo|a", "null|x", "other|x y", "fini|"}));
@@ -106,8 +105,7 @@ TEST(qxprelayed, calls_travel_through_modrelay_as_name_bar_argument) {
   EXPECT_EQ(callandwait(plugin, page, "2", "a|b", "c"), answer("2", "a:b|c"));
   EXPECT_EQ(callandwait(plugin, page, "3", "", "d"), answer("3", ":d"));
   // Texts end at their first NUL.
-  EXPECT_EQ(callandwait(plugin, page, "4", std::string("echo\0zz", 7), std::string("hi\0there", 8)),
-            answer("4", "hi"));
+  EXPECT_EQ(callandwait(plugin, page, "4", std::string("echo\0zz", 7), std::string("hi\0there", 8)), answer("4", "hi"));
   EXPECT_EQ(callandwait(plugin, page, "5", "null", ""), answer("5", ""));
   // A call named "fini" ends the relay; later calls are answered empty.
   EXPECT_EQ(callandwait(plugin, page, "6", "fini", "ignored"), answer("6", "ok"));
@@ -115,8 +113,7 @@ TEST(qxprelayed, calls_travel_through_modrelay_as_name_bar_argument) {
   plugin.fini();
   plugin.join();
 
-  EXPECT_EQ(pluginlog(lib),
-            (lines{"ini|", "ini|", "echo|hello", "a|b|c", "|d", "echo|hi", "null|", "fini|"}));
+  EXPECT_EQ(pluginlog(lib), (lines{"ini|", "ini|", "echo|hello", "a|b|c", "|d", "echo|hi", "null|", "fini|"}));
   EXPECT_EQ(leftoversockets(dir), 0);
 }
 

@@ -1,4 +1,6 @@
 // threads
+#include "protocol/relayframe.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -6,8 +8,6 @@
 #include <cstdint>
 #include <string>
 #include <thread>
-
-#include "protocol/relayframe.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ struct socketpairfds {
 };
 
 std::string lengthfield(std::uint32_t n) {
-  return {static_cast<char>(n & 0xff), static_cast<char>((n >> 8) & 0xff),
-          static_cast<char>((n >> 16) & 0xff), static_cast<char>(n >> 24)};
+  return {static_cast<char>(n & 0xff), static_cast<char>((n >> 8) & 0xff), static_cast<char>((n >> 16) & 0xff),
+          static_cast<char>(n >> 24)};
 }
 
 void writeraw(int fd, const std::string &bytes) {

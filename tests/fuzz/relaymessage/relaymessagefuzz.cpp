@@ -61,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string previous = payload;
     const bool read = readpipemsg(in, payload);
     // Where the frame at `at` says a message should be, checked without the reader.
-    const bool whole =
-        size - at >= 4 && lengthat(data + at) <= maxrelaymsg && size - at - 4 >= lengthat(data + at);
+    const bool whole = size - at >= 4 && lengthat(data + at) <= maxrelaymsg && size - at - 4 >= lengthat(data + at);
     require(read == whole);
     if (!read) {
       // Nothing complete: the old payload stays when not even the length
