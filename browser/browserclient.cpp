@@ -1,18 +1,17 @@
 #include "browser/browserclient.h"
 
-#include "app/appglobals.h"
 #include "common/debuglog.h"
 
 void browserclient::onaftercreated(browserhandle *browser) {
   if (!mainbrowser) mainbrowser = browser;
-  if (appglobals *g = appglobals::current()) g->browsercreated = true;
+  if (onbrowsercreated) onbrowsercreated();
 }
 
 bool browserclient::doclose(browserhandle *browser) {
   // Only the main browser's close is the program's: were a debug window's
   // close to mark the program as closing, the main window would stop serving
   // the page and the tray's Exit would be ignored while the program runs on.
-  if (appglobals *g = appglobals::current(); g && browser == mainbrowser) g->browserclosing = true;
+  if (browser == mainbrowser && onmainclosing) onmainclosing();
   return false;
 }
 

@@ -16,8 +16,16 @@ class browserclient {
   bool webrtcdebug = false;
   bool jssipdebug = false;
 
+  // The service's web origin (scheme, host, port; no trailing slash): only
+  // its pages get the native powers.
+  std::string serviceorigin;
+
   // Called when the main browser has closed: ends the message loop.
   std::function<void()> quitmessageloop;
+  // Told when a browser has been created, and when the main browser begins
+  // to close.
+  std::function<void()> onbrowsercreated;
+  std::function<void()> onmainclosing;
 
   void onaftercreated(browserhandle *browser);
   // A browser of the program begins to close; the main browser's close marks

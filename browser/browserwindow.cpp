@@ -11,7 +11,6 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
-#include "app/appglobals.h"
 #include "browser/browserclient.h"
 #include "browser/contextmenuhandler.h"
 #include "browser/dispatcher.h"
@@ -19,10 +18,8 @@
 #include "browser/pageconsole.h"
 #include "common/debuglog.h"
 
-bool isserviceorigin(const QUrl &url) {
-  const appglobals *g = appglobals::current();
-  if (!g) return false;
-  const QUrl service(QString::fromStdString(g->serviceorigin));
+bool isserviceorigin(const QUrl &url, const std::string &serviceorigin) {
+  const QUrl service(QString::fromStdString(serviceorigin));
   return url.scheme() == service.scheme() && url.host() == service.host() &&
          url.port(url.scheme() == QLatin1String("https") ? 443 : 80) ==
              service.port(service.scheme() == QLatin1String("https") ? 443 : 80);
@@ -40,10 +37,9 @@ const QString bridgescriptname = QStringLiteral("orvapagebridge");
 // The bridge script: Qt's channel client, then our script, given the
 // configuration as a parameter so that frames of other origins cannot read
 // the page's menu entries from a global.
-QWebEngineScript pagebridgescript(const QJsonArray &menuentries) {
-  const appglobals *g = appglobals::current();
+QWebEngineScript pagebridgescript(const std::string &serviceorigin, const QJsonArray &menuentries) {
   QJsonObject config;
-  config.insert(QStringLiteral("origin"), QString::fromStdString(g ? g->serviceorigin : std::string()));
+  config.insert(QStringLiteral("origin"), QString::fromStdString(serviceorigin));
   config.insert(QStringLiteral("menus"), menuentries);
   const QString source = readresource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
                          QStringLiteral("\n(function (__orvaBridgeConfig) {\n") +
@@ -84,7 +80,7 @@ browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, 
   channel = new QWebChannel(this);
   channel->registerObject(QStringLiteral("orvabridge"), bridge);
   webpage->setWebChannel(channel);
-  webpage->scripts().insert(pagebridgescript(bridge->menuentries()));
+  webpage->scripts().insert(pagebridgescript(client.serviceorigin, bridge->menuentries()));
 
   connect(webpage, &QWebEnginePage::loadStarted, this, [this] { loadstarted = true; });
   // Only a document that replaced the last one starts a new generation of
@@ -139,14 +135,14 @@ void browserwindow::closebrowser() {
 
 void browserwindow::onpost(const pagemessage &m) {
   // Only the service's own pages may use the native powers.
-  if (!webpage || !isserviceorigin(webpage->url())) {
+  if (!webpage || !isserviceorigin(webpage->url(), client.serviceorigin)) {
     debugout("page bridge: message from another origin dropped: " + m.name);
     return;
   }
   // A new menu entry goes into the script of the page's later documents.
   if (m.name == msg::wininsertmenu && bridge->notemenuentry(m)) {
     for (const QWebEngineScript &old : webpage->scripts().find(bridgescriptname)) webpage->scripts().remove(old);
-    webpage->scripts().insert(pagebridgescript(bridge->menuentries()));
+    webpage->scripts().insert(pagebridgescript(client.serviceorigin, bridge->menuentries()));
   }
   commands.onprocessmessage(ids.inbound(m));
 }
@@ -155,7 +151,7 @@ void browserwindow::onpermission(const QUrl &origin, QWebEnginePage::Feature fea
   const bool media = feature == QWebEnginePage::MediaAudioCapture || feature == QWebEnginePage::MediaVideoCapture ||
                      feature == QWebEnginePage::MediaAudioVideoCapture;
   // Media is granted exactly as asked, without a prompt, to the service only.
-  const bool grant = media && isserviceorigin(origin);
+  const bool grant = media && isserviceorigin(origin, client.serviceorigin);
   webpage->setFeaturePermission(origin, feature,
                                 grant ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
 }

@@ -64,5 +64,6 @@ class browserwindow : public QObject, public browserhandle {
   bool loadstarted = false;
 };
 
-// True when `url` belongs to the service's origin (scheme, host and port).
-bool isserviceorigin(const QUrl &url);
+// True when `url` belongs to the service's origin `serviceorigin` (scheme,
+// host and port).
+bool isserviceorigin(const QUrl &url, const std::string &serviceorigin);

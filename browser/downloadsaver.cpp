@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <system_error>
 
-#include "app/appglobals.h"
 #include "browser/downloads.h"
 #include "common/debuglog.h"
 
@@ -40,27 +40,25 @@ std::function<void()> progressreporter(QWebEngineDownloadRequest *download) {
   };
 }
 
-void save(QWebEngineDownloadRequest *download) {
+void save(QWebEngineDownloadRequest *download, const std::string &datadir) {
   const auto report = progressreporter(download);
   const std::string url = download->url().toString().toStdString();
-  const appglobals *g = appglobals::current();
   std::string dir;
   std::error_code error;
-  if (g && !g->datadir.empty()) {
-    dir = userdownloads(g->datadir);
+  if (!datadir.empty()) {
+    dir = userdownloads(datadir);
     std::filesystem::create_directories(dir, error);
   }
   if (dir.empty() || error) {
-    debugout("download of " + url + " cancelled: " +
-             (dir.empty() ? std::string("there is no data directory")
-                          : "cannot create " + dir + ": " + error.message()));
+    debugout(
+        "download of " + url + " cancelled: " +
+        (dir.empty() ? std::string("there is no data directory") : "cannot create " + dir + ": " + error.message()));
     download->cancel();
     report();
     return;
   }
   download->setDownloadDirectory(QString::fromStdString(dir));
-  download->setDownloadFileName(
-      QString::fromStdString(downloadfilename(download->suggestedFileName().toStdString())));
+  download->setDownloadFileName(QString::fromStdString(downloadfilename(download->suggestedFileName().toStdString())));
   QObject::connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, download, report);
   QObject::connect(download, &QWebEngineDownloadRequest::totalBytesChanged, download, report);
   QObject::connect(download, &QWebEngineDownloadRequest::stateChanged, download, report);
@@ -70,6 +68,7 @@ void save(QWebEngineDownloadRequest *download) {
 
 }  // namespace
 
-void installdownloads(QWebEngineProfile *profile) {
-  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile, &save);
+void installdownloads(QWebEngineProfile *profile, std::string datadir) {
+  QObject::connect(profile, &QWebEngineProfile::downloadRequested, profile,
+                   [datadir = std::move(datadir)](QWebEngineDownloadRequest *download) { save(download, datadir); });
 }

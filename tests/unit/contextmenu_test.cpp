@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/appglobals.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 
@@ -135,10 +134,11 @@ struct fakebrowser : browserhandle {
 };
 
 TEST(contextmenu, closing_a_debug_window_leaves_the_program_running) {
-  appglobals globals;
   browserclient client;
   int quits = 0;
+  bool closing = false;
   client.quitmessageloop = [&] { ++quits; };
+  client.onmainclosing = [&] { closing = true; };
   fakebrowser main, devtools, internals;
   client.onaftercreated(&main);
   client.onaftercreated(&devtools);
@@ -148,11 +148,11 @@ TEST(contextmenu, closing_a_debug_window_leaves_the_program_running) {
     EXPECT_FALSE(client.doclose(debug));
     client.onbeforeclose(debug);
   }
-  EXPECT_FALSE(globals.browserclosing);
+  EXPECT_FALSE(closing);
   EXPECT_EQ(quits, 0);
   EXPECT_EQ(client.mainbrowser, &main);
   EXPECT_FALSE(client.doclose(&main));
-  EXPECT_TRUE(globals.browserclosing);
+  EXPECT_TRUE(closing);
   client.onbeforeclose(&main);
   EXPECT_EQ(quits, 1);
   EXPECT_EQ(client.mainbrowser, nullptr);
