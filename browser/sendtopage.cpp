@@ -2,24 +2,26 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <utility>
 
-#include "app/appglobals.h"
-#include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 
-void sendtopage(pagemessage m) {
-  QCoreApplication *ui = QCoreApplication::instance();
-  if (!ui) return;
-  QMetaObject::invokeMethod(ui, [m = std::move(m)] { delivertopage(m); }, Qt::QueuedConnection);
-}
-
-void delivertopage(const pagemessage &m) {
-  appglobals *g = appglobals::current();
-  if (!g || !g->app) return;
-  browserclient *client = g->app->client.get();
+namespace {
+// The UI-thread half: delivers at once, or drops.
+void delivertopage(const browserclient *client, const pagemessage &m) {
   if (!client || !client->mainbrowser) return;
   browserhandle *browser = client->mainbrowser;
   if (!browser->isvalid() || !browser->hasmainframe()) return;
   browser->sendtomainframe(m);
+}
+}  // namespace
+
+pagesink makepagesink(std::weak_ptr<browserclient> client) {
+  return [client = std::move(client)](pagemessage m) {
+    QCoreApplication *ui = QCoreApplication::instance();
+    if (!ui) return;
+    QMetaObject::invokeMethod(
+        ui, [client, m = std::move(m)] { delivertopage(client.lock().get(), m); }, Qt::QueuedConnection);
+  };
 }

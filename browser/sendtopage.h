@@ -1,11 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include "protocol/pagemessage.h"
 
-// Sends a message to the page of the main browser. Callable from any thread:
-// the message is queued onto the UI thread, where it is dropped silently when
-// there is no valid main browser or main frame.
-void sendtopage(pagemessage m);
+class browserclient;
 
-// The UI-thread half: delivers at once, or drops.
-void delivertopage(const pagemessage &m);
+// The program's page sink. Callable from any thread: the message is queued
+// onto the UI thread, where it goes to the main frame of the client's main
+// browser, or is dropped silently when the client is gone or has no valid
+// main browser with a main frame.
+pagesink makepagesink(std::weak_ptr<browserclient> client);

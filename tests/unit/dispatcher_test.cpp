@@ -1,16 +1,16 @@
-// threads: sendtopage is called from other threads and delivers on the UI thread.
+// threads: the page sink is called from other threads and delivers on the UI thread.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <thread>
 
-#include "app/appglobals.h"
-#include "app/windowcontrol.h"
-#include "browser/browserapp.h"
+#include "app/dispatchtargets.h"
+#include "app/trayicon.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 #include "browser/dispatcher.h"
 #include "browser/sendtopage.h"
+#include "browser/windowcontrol.h"
 #include "plugins/pluginhost.h"
 
 namespace {
@@ -57,32 +57,37 @@ struct fixture : ::testing::Test {
   char name[8] = "test";
   char *argv[2] = {name, nullptr};
   QCoreApplication qapp{argc, argv};
-  appglobals globals;
   fakebrowser browser;
+  std::shared_ptr<browserclient> client = std::make_shared<browserclient>();
+  pagesink topage = makepagesink(client);
   fakewindow window;
   fakedesktop desktop;
-  std::vector<std::string> downloads;
-  pluginhost plugins{globals.plugins, qxpenv{[](pagemessage m) { sendtopage(std::move(m)); }, {}, {}, {}},
+  trayicon tray;
+  traymenuadapter menu{tray};
+  std::vector<balloonrequest> balloons;
+  std::vector<std::string> updates, events, downloads;
+  std::map<std::string, qxp *> registry;
+  pluginhost plugins{registry, qxpenv{topage, {}, {}, {}},
                      [this](const std::string &, const std::string &url, downloadcompletion) {
                        downloads.push_back(url);
                      }};
-  dispatcher commands{desktop, plugins};
+  pluginrequestsadapter pluginrequests{plugins};
+  dispatcher commands{{desktop, window, menu, pluginrequests,
+                       [this](const balloonrequest &b) { balloons.push_back(b); },
+                       [this](const std::string &version) { updates.push_back(version); },
+                       [this](const std::string &json) { events.push_back(json); }}};
 
-  fixture() {
-    globals.app->client = std::make_shared<browserclient>();
-    globals.app->client->onaftercreated(&browser);
-    globals.mainwindow = &window;
-  }
+  fixture() { client->onaftercreated(&browser); }
   ~fixture() override {
-    for (auto &[name, plugin] : globals.plugins) delete plugin;  // the program never frees them
+    for (auto &[name, plugin] : registry) delete plugin;  // the program never frees them
   }
   void deliver() { QCoreApplication::processEvents(); }
   bool run(pagemessage m) { return commands.onprocessmessage(m); }
 };
 }  // namespace
 
-TEST_F(fixture, sendtopage_delivers_on_the_ui_thread_and_drops_without_a_browser) {
-  std::thread other([] { sendtopage(pagemessage("hangup")); });
+TEST_F(fixture, pagesink_delivers_on_the_ui_thread_and_drops_without_a_browser) {
+  std::thread other([sink = topage] { sink(pagemessage("hangup")); });
   other.join();
   EXPECT_TRUE(browser.got.empty());  // queued, not sent from the calling thread
   deliver();
@@ -90,35 +95,40 @@ TEST_F(fixture, sendtopage_delivers_on_the_ui_thread_and_drops_without_a_browser
   EXPECT_EQ(browser.deliveredon, std::this_thread::get_id());
 
   browser.frame = false;
-  sendtopage(pagemessage("hangup"));
+  topage(pagemessage("hangup"));
   browser.frame = true;
   browser.valid = false;
-  sendtopage(pagemessage("hangup"));
+  topage(pagemessage("hangup"));
   deliver();
   browser.valid = true;
-  globals.app->client->mainbrowser = nullptr;
-  sendtopage(pagemessage("hangup"));
+  client->mainbrowser = nullptr;
+  topage(pagemessage("hangup"));
+  deliver();
+  client->mainbrowser = &browser;
+  topage(pagemessage("hangup"));  // queued while the client still lives
+  client.reset();
   deliver();
   EXPECT_EQ(browser.got.size(), 1u);
 }
 
 TEST_F(fixture, the_first_browser_is_the_main_one_and_only_its_close_ends_the_loop) {
   fakebrowser devtools;
-  browserclient &client = *globals.app->client;
+  bool closing = false;
   int quits = 0;
-  client.quitmessageloop = [&] { ++quits; };
-  client.onaftercreated(&devtools);
-  EXPECT_EQ(client.mainbrowser, &browser);
+  client->quitmessageloop = [&] { ++quits; };
+  client->onmainclosing = [&] { closing = true; };
+  client->onaftercreated(&devtools);
+  EXPECT_EQ(client->mainbrowser, &browser);
   // A debug window's close leaves the program serving the page.
-  EXPECT_FALSE(client.doclose(&devtools));
-  EXPECT_FALSE(globals.browserclosing);
-  client.onbeforeclose(&devtools);
+  EXPECT_FALSE(client->doclose(&devtools));
+  EXPECT_FALSE(closing);
+  client->onbeforeclose(&devtools);
   EXPECT_EQ(quits, 0);
-  EXPECT_FALSE(client.doclose(&browser));
-  EXPECT_TRUE(globals.browserclosing);
-  client.onbeforeclose(&browser);
+  EXPECT_FALSE(client->doclose(&browser));
+  EXPECT_TRUE(closing);
+  client->onbeforeclose(&browser);
   EXPECT_EQ(quits, 1);
-  EXPECT_EQ(client.mainbrowser, nullptr);
+  EXPECT_EQ(client->mainbrowser, nullptr);
 }
 
 TEST_F(fixture, winpos_moves_unless_the_window_would_start_off_screen) {
@@ -161,10 +171,23 @@ TEST_F(fixture, desktop_commands_and_unknown_names) {
 TEST_F(fixture, tray_commands_reach_the_menu_model) {
   run(pagemessage("winInsertMenu", {std::string("A"), std::string("a1"), true}));
   run(pagemessage("winInsertMenu", {std::string("A"), std::string("a2")}));
-  ASSERT_EQ(globals.tray.menugroups.at("A").items.size(), 2u);
-  EXPECT_TRUE(globals.tray.menugroups.at("A").items[0].checked);
+  ASSERT_EQ(tray.menugroups.at("A").items.size(), 2u);
+  EXPECT_TRUE(tray.menugroups.at("A").items[0].checked);
   run(pagemessage("winRemoveMenuGroup", {std::string("A")}));
-  EXPECT_TRUE(globals.tray.menugroups.empty());
+  EXPECT_TRUE(tray.menugroups.empty());
+}
+
+TEST_F(fixture, notifications_updates_and_events_reach_their_targets) {
+  run(pagemessage("winNotification", {std::string("Title"), std::string("Text")}));
+  ASSERT_EQ(balloons.size(), 1u);
+  EXPECT_EQ(balloons[0].title, "Title");
+  EXPECT_EQ(balloons[0].text, "Text");
+  EXPECT_EQ(balloons[0].icon, balloonicon::user);
+  EXPECT_EQ(balloons[0].timeoutseconds, 10);
+  run(pagemessage("winRunUpdate", {std::string("1.2.3")}));
+  EXPECT_EQ(updates, (std::vector<std::string>{"1.2.3"}));
+  run(pagemessage("winOnEvent", {std::string("{\"a\":1}")}));
+  EXPECT_EQ(events, (std::vector<std::string>{"{\"a\":1}"}));
 }
 
 TEST_F(fixture, plugin_loads_and_calls_reach_the_plugin_host) {
