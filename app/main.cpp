@@ -19,6 +19,7 @@
 #include "app/commandsocket.h"
 #include "app/dialrelay.h"
 #include "app/dialuri.h"
+#include "app/dispatchtargets.h"
 #include "app/handover.h"
 #include "app/mainwindow.h"
 #include "app/qtdesktop.h"
@@ -43,8 +44,21 @@
 #include "plugins/desktopplugins.h"
 #include "update/relaunch.h"
 #include "update/updatecheck.h"
+#include "update/updaterequest.h"
 
 namespace {
+
+// Plugin files are fetched like installers, into the download directory.
+downloader plugindownloader(std::string directory) {
+  return [directory = std::move(directory)](const std::string &name, const std::string &url, downloadcompletion done) {
+    // The request deletes itself once its completion has run.
+    auto *request = new updaterequest();
+    request->openfile(directory, name);
+    request->start(url, [done = std::move(done)](const updaterequest &finished) {
+      done(downloadresult{finished.status(), finished.url(), finished.path(), finished.failed()});
+    });
+  };
+}
 
 // The browser profile: cache and storage in the data directory, or in memory
 // when that directory cannot be made.
@@ -106,6 +120,18 @@ int main(int argc, char **argv) {
   auto globals = std::make_unique<appglobals>();
   globals->instance = executablepath();
   if (options.serviceorigin) globals->serviceorigin = *options.serviceorigin;
+  // The browser client exists from the start, so that every module can be
+  // given the page sink made from it; until the main browser shows the page,
+  // the sink drops what it is given.
+  globals->app->client = std::make_shared<browserclient>();
+  browserclient &client = *globals->app->client;
+  client.serviceorigin = globals->serviceorigin;
+  // exit, not quit: quit first asks every window to close and is cancelled
+  // when one refuses, as the debug windows do, leaving the program running.
+  client.quitmessageloop = [] { QCoreApplication::exit(0); };
+  client.onbrowsercreated = [&globals] { globals->browsercreated = true; };
+  client.onmainclosing = [&globals] { globals->browserclosing = true; };
+  const pagesink topage = makepagesink(globals->app->client);
   const std::string exedir = exedirof(globals->instance);
   // The engine's verbose log (and everything else written to standard error)
   // also goes to cef_debug.log beside the executable.
@@ -123,12 +149,25 @@ int main(int argc, char **argv) {
   app.setWindowIcon(QIcon(QStringLiteral(":/app/orvalink.png")));
 
   // 5-6. The script host runs settings.lua: data directory, title, icon.
-  initscripting(settingsdirof(globals->instance), "settings.lua", makelinuxdesktop());
+  // Balloons asked for before the tray icon exists wait for it.
+  const balloonsink balloons = [&globals](const balloonrequest &b) { globals->tray.balloon(b); };
+  automationservices scriptservices;
+  scriptservices.page = topage;
+  scriptservices.balloons = balloons;
+  scriptservices.togglemainwindow = [&globals] {
+    if (globals->mainwindow) globals->mainwindow->togglewindow();
+  };
+  const scriptsettings settings =
+      initscripting(settingsdirof(globals->instance), "settings.lua", makelinuxdesktop(), scriptservices);
+  globals->lua = settings.lua;
+  globals->datadir = settings.datadir;
+  if (!settings.icon.empty()) globals->icon = QString::fromStdString(settings.icon);
+  if (!settings.title.empty()) globals->title = QString::fromStdString(settings.title);
   debugout("data directory: " + globals->datadir);
 
   // 7-8. The main window at the bottom-right corner of the primary screen.
   qtdesktop desktop;
-  mainwindow window(desktop);
+  mainwindow window(desktop, topage);
   window.setWindowTitle(globals->title);
   const QRect screen = app.primaryScreen() ? app.primaryScreen()->geometry() : QRect(0, 0, 800, 650);
   const placement at = mainwindowplacement(screen.width(), screen.height());
@@ -143,20 +182,24 @@ int main(int argc, char **argv) {
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
   QWebEngineProfile *profile = makeprofile(globals->datadir);
-  installdownloads(profile);
+  installdownloads(profile, globals->datadir);
   desktop.profile = profile;
-  pluginhost plugins(globals->plugins, desktopqxpenv(), updaterequestdownloader());
-  dispatcher commands(desktop, plugins);
+  pluginhost plugins(globals->plugins, desktopqxpenv(topage), plugindownloader(downloaddir(globals->datadir)));
+  updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
+                   [&globals](const std::string &command) { globals->updatecommand = command; }});
+  traymenuadapter pagemenu(globals->tray);
+  pluginrequestsadapter pageplugins(plugins);
+  dispatcher commands({desktop, window, pagemenu, pageplugins, balloons,
+                       [&updates](const std::string &version) { updates.run(version); },
+                       [&globals](const std::string &jsontext) {
+                         if (globals->lua) onpageevent(globals->lua, jsontext);
+                       }});
   // Telephone links are dialled the way qx.dial does, once the page can take them.
-  dialrelay dials(
-      [](const std::string &number) { sendtopage(pagemessage(std::string(msg::dial), {number})); });
+  dialrelay dials([&topage](const std::string &number) { topage(pagemessage(std::string(msg::dial), {number})); });
   if (dialnumber) dials.request(*dialnumber);
   QPointer<browserwindow> mainbrowser;
   QTimer::singleShot(0, &app, [&] {
-    auto client = std::make_shared<browserclient>();
-    client->quitmessageloop = [] { QCoreApplication::quit(); };
-    globals->app->client = client;
-    mainbrowser = new browserwindow(profile, *client, commands);
+    mainbrowser = new browserwindow(profile, *globals->app->client, commands);
     QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
                      [&dials](bool ok) { dials.pageloaded(ok); });
     if (auto *channel = mainbrowser->findChild<pagechannel *>())
@@ -166,10 +209,12 @@ int main(int argc, char **argv) {
   });
 
   // 11. The automation module.
-  loadautomation();
+  loadautomation(globals->lua);
 
   // 12. The sign-in listener.
-  std::unique_ptr<callbackserver> signinlistener = startcallbackserver();
+  callbackserverconfig signin;
+  signin.notify = topage;
+  std::unique_ptr<callbackserver> signinlistener = startcallbackserver(std::move(signin));
 
   // Commands posted by other programs, and the requests of later starts.
   commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); },
@@ -194,7 +239,7 @@ int main(int argc, char **argv) {
   // Shutdown, strictly in this order.
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: update balloon");
-    globals->tray.balloon(QString::fromUtf8(updatingtext), QStringLiteral("Update"), niif_user, 10);
+    globals->tray.balloon({"Update", updatingtext, balloonicon::user});
   }
   debugout("shutdown: stopping plugins");
   finiplugins(globals->plugins);

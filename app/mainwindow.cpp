@@ -12,10 +12,10 @@
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 #include "browser/dispatcher.h"
-#include "browser/sendtopage.h"
 #include "app/qtclipboard.h"
 
-mainwindow::mainwindow(desktopservices &desktop) : QWidget(nullptr, Qt::Tool), desktop(desktop) {
+mainwindow::mainwindow(desktopservices &desktop, pagesink topage)
+    : QWidget(nullptr, Qt::Tool), desktop(desktop), topage(std::move(topage)) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   winId();
 }
@@ -90,7 +90,7 @@ void mainwindow::changeEvent(QEvent *event) {
     if (!g) return;
     const auto now = std::chrono::steady_clock::now();
     if (activationshouldsend(isActiveWindow(), now - g->lastactivity, browserready()))
-      sendtopage(pagemessage(std::string(msg::onactivate), {activationtext(getclipboardtext())}));
+      topage(pagemessage(std::string(msg::onactivate), {activationtext(getclipboardtext())}));
     g->lastactivity = now;
   } else if (event->type() == QEvent::WindowStateChange && isMinimized()) {
     sendposition();
@@ -116,8 +116,7 @@ void mainwindow::fitbrowser() {
 void mainwindow::sendposition() {
   if (!browserready()) return;
   const QRect r = geometry();
-  sendtopage(pagemessage(std::string(msg::onposchange),
-                         {r.left(), r.left() + r.width(), r.top(), r.top() + r.height()}));
+  topage(pagemessage(std::string(msg::onposchange), {r.left(), r.left() + r.width(), r.top(), r.top() + r.height()}));
 }
 
 void mainwindow::oncommand(unsigned int wparam) {
@@ -134,11 +133,11 @@ void mainwindow::oncommand(unsigned int wparam) {
     case commandkind::pageitem: {
       const trayicon::menuitem item = g->tray.finditem(static_cast<int>(wparam & 0xFFFF));
       if (item.id != -1)
-        sendtopage(pagemessage(std::string(msg::onmenu), {item.group.toStdString(), item.label.toStdString()}));
+        topage(pagemessage(std::string(msg::onmenu), {item.group.toStdString(), item.label.toStdString()}));
       break;
     }
     case commandkind::clipboardcall:
-      sendtopage(pagemessage(std::string(msg::onmenu), {std::string("Clipboard"), "Call " + getclipboardtext()}));
+      topage(pagemessage(std::string(msg::onmenu), {std::string("Clipboard"), "Call " + getclipboardtext()}));
       break;
     case commandkind::about:
       desktop.openurl(g->serviceorigin + "/docs/desktop");

@@ -3,7 +3,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/windowcontrol.h"
+#include "browser/windowcontrol.h"
+#include "protocol/pagemessage.h"
 
 class desktopservices;
 
@@ -12,7 +13,8 @@ class desktopservices;
 class mainwindow : public QWidget, public windowcontrol {
   Q_OBJECT
  public:
-  explicit mainwindow(desktopservices &desktop);
+  // Activation, moves and the page's tray menu commands go to `topage`.
+  mainwindow(desktopservices &desktop, pagesink topage);
 
   // The browser view that fills the client area.
   void setbrowserview(QWidget *view);
@@ -39,6 +41,7 @@ class mainwindow : public QWidget, public windowcontrol {
   void applytopmost();
 
   desktopservices &desktop;
+  pagesink topage;
   QWidget *browserview = nullptr;
   // Always-on-top asked for while the window was not yet mapped.
   std::optional<bool> pendingtopmost;
