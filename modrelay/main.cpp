@@ -2,18 +2,15 @@
 // over a Unix-domain stream socket that the main program listens on. Its
 // command line and exit codes: protocol/relayprogram.h.
 #include <dlfcn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <thread>
 
+#include "common/unixsocket.h"
 #include "protocol/handlecall.h"
 #include "protocol/machinecheck.h"
 #include "protocol/relayframe.h"
@@ -23,34 +20,23 @@
 namespace {
 
 // Connects to the host's socket, retrying while it is not there yet or not
-// yet listening. Returns the socket, or the exit code (negated) on failure.
-int connecttohost(const char *path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (std::strlen(path) >= sizeof address.sun_path) {
-    std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(ENAMETOOLONG));
-    return -relayexit::connectfailed;
-  }
-  std::strcpy(address.sun_path, path);
-
+// yet listening. Returns the socket, or nothing with the exit code in `code`.
+ownedfd connecttohost(const std::string &path, int &code) {
   const auto deadline = std::chrono::steady_clock::now() + relayconnectwait;
   for (;;) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-      std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(errno));
-      return -relayexit::connectfailed;
-    }
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) return fd;
+    ownedfd host = unixconnect(path);
+    if (host) return host;
     const int error = errno;
-    ::close(fd);
     const bool notyet = error == ENOENT || error == ECONNREFUSED || error == EAGAIN || error == EINTR;
     if (!notyet) {
       std::fprintf(stderr, "connect(socket) failed: %lu\n", static_cast<unsigned long>(error));
-      return -relayexit::connectfailed;
+      code = relayexit::connectfailed;
+      return {};
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       std::fprintf(stderr, "Waiting for socket failed: %lu\n", static_cast<unsigned long>(error));
-      return -relayexit::connecttimedout;
+      code = relayexit::connecttimedout;
+      return {};
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -92,14 +78,14 @@ int main(int argc, char **argv) {
     return relayexit::unchecked;
   }
 
-  const int host = connecttohost(socketpath);
-  if (host < 0) return -host;
+  int code = relayexit::served;
+  const ownedfd host = connecttohost(socketpath, code);
+  if (!host) return code;
 
   void *module = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char *why = ::dlerror();
     std::fprintf(stderr, "dlopen failed: %s\n", why ? why : "");
-    ::close(host);
     return relayexit::loadfailed;
   }
   auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, handlecallname));
@@ -107,16 +93,14 @@ int main(int argc, char **argv) {
     const char *why = ::dlerror();
     std::fprintf(stderr, "dlsym(handleCall) failed: %s\n", why ? why : "no such symbol");
     ::dlclose(module);
-    ::close(host);
     return relayexit::nohandlecall;
   }
 
   // The plugin sees "ini" now and again when the host's first message
   // ("ini|") arrives.
   handlecall(inicall, "");
-  serve(host, handlecall);
+  serve(host.get(), handlecall);
 
-  ::close(host);
   ::dlclose(module);
   return relayexit::served;
 }

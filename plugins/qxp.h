@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "common/ownedfd.h"
 #include "protocol/pagemessage.h"
 #include "protocol/relayprogram.h"
 
@@ -65,7 +66,7 @@ class alignas(64) qxp {
   void runthroughpipe(const std::string &path);
 
   void *module = nullptr;  // the library while served in-process
-  int pipe = -1;           // the socket to the relay while relayed
+  ownedfd pipe;            // the socket to the relay while relayed
   std::string url;         // as the page gave it
   std::string loadtag;     // request id of the load that made the object
   const std::uint32_t id;  // plugin number, from 1

@@ -1,6 +1,5 @@
-#include <unistd.h>
-
 #include "common/debuglog.h"
+#include "common/paths.h"
 #include "plugins/qxp.h"
 #include "plugins/relayprocess.h"
 #include "protocol/relayframe.h"
@@ -15,7 +14,7 @@ std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 void qxp::runthroughpipe(const std::string &path) {
   debugout("qxp::runthroughpipe");
   relaylistener listener;
-  if (!listener.open(env.socketdir.empty() ? runtimedirectory() : env.socketdir, relaysocketprefix)) {
+  if (!listener.open(env.socketdir.empty() ? runtimedir() : env.socketdir, relaysocketprefix)) {
     debugout("qxp::runthroughpipe bad");
     return;
   }
@@ -23,7 +22,7 @@ void qxp::runthroughpipe(const std::string &path) {
 
   std::string program = env.relaypath;
   if (program.empty()) {
-    const std::string programdir = programdirectory();
+    const std::string programdir = exedirof(executablepath());
     if (programdir.empty()) {
       debugout("qxp::runthroughpipe cannot find the program's own directory");
       return;
@@ -46,7 +45,7 @@ void qxp::runthroughpipe(const std::string &path) {
   debugout("qxp::runthroughpipe wait for connect");
   relaylistener::outcome why;
   pipe = listener.acceptfrom(relay, env.connectwait, why, exitcode);
-  if (pipe < 0) {
+  if (!pipe) {
     if (why == relaylistener::outcome::exited)
       debugout("qxp::runthroughpipe bridge exited with code " + std::to_string(exitcode) +
                " before connecting");
@@ -62,14 +61,13 @@ void qxp::runthroughpipe(const std::string &path) {
   auto relaygone = [&] {
     debugout("qxp::runthroughpipe bridge has gone; later calls get empty results");
     alive = false;
-    ::close(pipe);
-    pipe = -1;
+    pipe.reset();
     relay.stop();
   };
 
   std::string reply;
   debugout("qxp::runthroughpipe send ini");
-  if (!writepipemsg(pipe, relayini) || !readpipemsg(pipe, reply)) relaygone();
+  if (!writepipemsg(pipe.get(), relayini) || !readpipemsg(pipe.get(), reply)) relaygone();
 
   for (;;) {
     const qxpcall item = take();
@@ -82,7 +80,7 @@ void qxp::runthroughpipe(const std::string &path) {
     // Each call's trace takes two writes, one before it is sent and one when
     // it is answered: every write wakes whatever drains standard error.
     debugout({"qxp::runthroughpipe send msg", fn, data});
-    if (!writepipemsg(pipe, callmessage(fn, data)) || !readpipemsg(pipe, reply)) {
+    if (!writepipemsg(pipe.get(), callmessage(fn, data)) || !readpipemsg(pipe.get(), reply)) {
       reply.clear();
       relaygone();
     }
@@ -94,8 +92,7 @@ void qxp::runthroughpipe(const std::string &path) {
   // The relay answers relayfini with "ok", which is not read; it then calls
   // the plugin's "fini" and ends by itself. It gets a moment to do so here,
   // so that it is reaped, but is not killed.
-  writepipemsg(pipe, relayfini);
-  ::close(pipe);
-  pipe = -1;
+  writepipemsg(pipe.get(), relayfini);
+  pipe.reset();
   relay.waitexit(std::chrono::milliseconds(5000), exitcode);
 }

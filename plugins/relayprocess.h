@@ -7,16 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ownedfd.h"
+
 // Each worker's relay socket is in a private directory whose name begins
 // with this.
 inline constexpr std::string_view relaysocketprefix = "orva.plugins.v1";
-
-// $XDG_RUNTIME_DIR, or /tmp when it is unset or empty.
-std::string runtimedirectory();
-
-// The directory of the running program (from /proc/self/exe); empty when it
-// cannot be read.
-std::string programdirectory();
 
 // A started relay process. The destructor reaps it if it has already ended;
 // a relay still running is left to end by itself.
@@ -27,8 +22,7 @@ class relayprocess {
   relayprocess(const relayprocess &) = delete;
   relayprocess &operator=(const relayprocess &) = delete;
 
-  // posix_spawn of argv[0] with these arguments and the program's
-  // environment; only standard input, output and error are inherited.
+  // Starts argv[0] as a child of this program (spawnprocess, spawnmode::child).
   bool spawn(const std::vector<std::string> &argv);
   // Waits up to `wait` for the process to end. True when it has, with its
   // exit code in `code` (128 + signal number for a process killed by a signal).
@@ -60,13 +54,14 @@ class relaylistener {
 
   // Waits up to `wait` for `relay` itself to connect, watching the process:
   // connections from other processes are refused. Returns the connected
-  // socket, or -1 with the reason (and the exit code when the relay ended).
-  int acceptfrom(relayprocess &relay, std::chrono::milliseconds wait, outcome &why, int &exitcode);
+  // socket, or nothing with the reason (and the exit code when the relay
+  // ended).
+  ownedfd acceptfrom(relayprocess &relay, std::chrono::milliseconds wait, outcome &why, int &exitcode);
 
  private:
   void remove();
 
-  int fd = -1;
+  ownedfd fd;
   std::string dir;
   std::string socketpath;
 };

@@ -1,12 +1,13 @@
 #include "protocol/machinecheck.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+
+#include "common/fdio.h"
+#include "common/ownedfd.h"
 
 namespace {
 
@@ -16,35 +17,17 @@ namespace {
 class bytereader {
  public:
   explicit bytereader(const std::string &path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~bytereader() {
-    if (fd >= 0) ::close(fd);
-  }
-  bytereader(const bytereader &) = delete;
-  bytereader &operator=(const bytereader &) = delete;
 
-  bool isopen() const { return fd >= 0; }
+  bool isopen() const { return bool(fd); }
 
   void readat(std::int64_t offset, unsigned char *buffer, std::size_t size) {
     std::memset(buffer, 0, size);
     if (failed) return;
-    if (offset < 0) {
-      failed = true;
-      return;
-    }
-    std::size_t done = 0;
-    while (done < size) {
-      const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failed = true;
-        return;
-      }
-      done += static_cast<std::size_t>(n);
-    }
+    failed = offset < 0 || !readallat(fd.get(), offset, buffer, size);
   }
 
  private:
-  int fd;
+  ownedfd fd;
   bool failed = false;
 };
 

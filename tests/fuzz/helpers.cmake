@@ -36,8 +36,8 @@ if(ORVALINK_CLANGXX AND NOT ORVALINK_SANITIZE)
     set_tests_properties(${name}_fuzz PROPERTIES LABELS fuzz TIMEOUT 60)
   endfunction()
 
-  orva_fuzzer(relaymessage SOURCES protocol/relayframe.cpp protocol/relaymessage.cpp)
-  orva_fuzzer(machinecheck SOURCES protocol/machinecheck.cpp)
+  orva_fuzzer(relaymessage SOURCES protocol/relayframe.cpp protocol/relaymessage.cpp common/fdio.cpp)
+  orva_fuzzer(machinecheck SOURCES protocol/machinecheck.cpp common/fdio.cpp)
   orva_fuzzer(inputtext SOURCES automation/inputplan.cpp automation/keytables.cpp)
   # The page-event path runs in a real script state: our glue compiled here,
   # Lua, the JSON module and Qt's core library as built by Debian.
