@@ -23,7 +23,7 @@ class appglobals {
   std::string instance;
   // Caption of the main window, at most 99 UTF-16 units.
   QString title = QStringLiteral("orvalink Desktop for Windows");
-  // Window class (X11 WM_CLASS) of the program's windows.
+  // Class part of the main window's X11 WM_CLASS.
   QString windowclass = QStringLiteral("CEFCLIENT");
   trayicon tray;
   std::shared_ptr<browserapp> app;

@@ -75,6 +75,14 @@ void mainwindow::placewindow(int x, int y, int width, int height) {
   setGeometry(x, y, std::max(width, 0), std::max(height, 0));
 }
 
+bool mainwindow::event(QEvent *event) {
+  // The window class is a property of the native window: given to each one
+  // Qt makes for this widget, before it is mapped.
+  if (event->type() == QEvent::WinIdChange && internalWinId())
+    if (const appglobals *g = appglobals::current()) setwindowclass(internalWinId(), g->windowclass.toStdString());
+  return QWidget::event(event);
+}
+
 void mainwindow::closeEvent(QCloseEvent *event) {
   if (const appglobals *g = appglobals::current(); g && g->browserclosing) {
     event->accept();

@@ -29,6 +29,7 @@ class mainwindow : public QWidget, public windowcontrol {
   void placewindow(int x, int y, int width, int height) override;
 
  protected:
+  bool event(QEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   void changeEvent(QEvent *event) override;
   void moveEvent(QMoveEvent *event) override;

@@ -93,6 +93,7 @@ test('the Debian package', async (t) => {
     sh('desktop-file-validate', [entry]);
     const text = fs.readFileSync(entry, 'utf8');
     assert.match(text, /^Exec=orvalink-desktop %u$/m);
+    assert.match(text, /^StartupWMClass=CEFCLIENT$/m, 'the main window\'s class');
     const mimes = /^MimeType=(.*)$/m.exec(text)[1].split(';').filter(Boolean).sort();
     assert.deepEqual(mimes, ['x-scheme-handler/callto', 'x-scheme-handler/sip', 'x-scheme-handler/tel']);
     const icon = /^Icon=(.*)$/m.exec(text)[1];

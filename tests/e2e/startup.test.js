@@ -5,7 +5,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
-const { spawn } = require('node:child_process');
+const { spawn, execFileSync } = require('node:child_process');
 const { fakeservice, app, sleep, until, mainwindowid, geometry, trayiconid } = require('./lib/harness');
 
 // The parent of a process, or 0.
@@ -68,10 +68,13 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
     const foreign = await service.report((r) => r.frame && r.frame.startsWith('localhost'));
     assert.deepEqual([foreign.bridge, foreign.copy], ['undefined', 'undefined']);
   });
-  await t.test('the window sits at the bottom-right corner of a 1920x1080 screen', async () => {
+  await t.test('the window sits at the bottom-right corner of a 1920x1080 screen; its class is CEFCLIENT', async () => {
     const id = await until(() => mainwindowid(), 'the main window');
     const g = await until(() => { const g = geometry(id); return g.width === 800 ? g : null; }, 'its size');
     assert.deepEqual(g, { x: 1120, y: 430, width: 800, height: 650 });
+    // The desktop entry's StartupWMClass names the same class.
+    assert.equal(execFileSync('xprop', ['-id', id, 'WM_CLASS'], { encoding: 'utf8' }),
+      'WM_CLASS(STRING) = "orvalink-desktop", "CEFCLIENT"\n');
   });
   await t.test('the engine runs with the eight switches', async () => {
     const text = program.lines.join('\n');
