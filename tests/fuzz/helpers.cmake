@@ -48,7 +48,6 @@ if(ORVALINK_CLANGXX AND NOT ORVALINK_SANITIZE)
     SOURCES automation/qxinput.cpp automation/automationstate.cpp automation/luavalues.cpp
       automation/inputplan.cpp automation/keytables.cpp automation/textlimits.cpp common/debuglog.cpp
       common/fdio.cpp
-      app/appglobals.cpp app/trayicon.cpp
     FLAGS -fPIC ${includes}
     LIBS $<TARGET_FILE:orva_cjson> ${LUA_LINK_LIBRARIES} $<TARGET_FILE:Qt6::Core>
     OPTIONS -dict=${orva_fuzz_dir}/pageevent/json.dict)
