@@ -33,16 +33,15 @@ void pluginhost::loadqxp(const std::string &url, const std::string &requestid) {
   });
 }
 
-void pluginhost::makeqxpcall(int number, const std::string &fn, const std::string &data,
-                             const std::string &requestid) {
+void pluginhost::makeqxpcall(int number, const std::string &fn, const std::string &data, const std::string &requestid) {
   bool matched = false;
   for (const auto &[name, plugin] : registry) {
     if (static_cast<long long>(plugin->id) != number) continue;
     matched = true;
     // A call the full store dropped would never be answered: answer it now.
     if (!plugin->call(requestid, fn, data)) {
-      debugout("plugin " + std::to_string(plugin->id) + " has " + std::to_string(qxp::capacity) +
-               " calls waiting; " + fn + " answered empty");
+      debugout("plugin " + std::to_string(plugin->id) + " has " + std::to_string(qxp::capacity) + " calls waiting; " +
+               fn + " answered empty");
       send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));
     }
   }

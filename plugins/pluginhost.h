@@ -19,8 +19,7 @@ struct downloadresult {
 using downloadcompletion = std::function<void(const downloadresult &)>;
 // Downloads `url` into the download directory under `name`, then calls
 // `done` on the UI thread.
-using downloader =
-    std::function<void(const std::string &name, const std::string &url, downloadcompletion done)>;
+using downloader = std::function<void(const std::string &name, const std::string &url, downloadcompletion done)>;
 
 // The browser-side half of the page's plugin functions: loads plugins by URL
 // into the registry (keyed by sha1hex of the URL), starts each one's worker

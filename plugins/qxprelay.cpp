@@ -47,8 +47,7 @@ void qxp::runthroughpipe(const std::string &path) {
   pipe = listener.acceptfrom(relay, env.connectwait, why, exitcode);
   if (!pipe) {
     if (why == relaylistener::outcome::exited)
-      debugout("qxp::runthroughpipe bridge exited with code " + std::to_string(exitcode) +
-               " before connecting");
+      debugout("qxp::runthroughpipe bridge exited with code " + std::to_string(exitcode) + " before connecting");
     else
       debugout("qxp::runthroughpipe pipe didn't connect");
     relay.stop();

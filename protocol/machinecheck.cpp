@@ -34,9 +34,8 @@ class bytereader {
 std::uint16_t le16(const unsigned char *p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint16_t be16(const unsigned char *p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 std::int32_t le32(const unsigned char *p) {
-  return static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-      (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                                   (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
 constexpr std::uint16_t machineamd64 = 0x8664;

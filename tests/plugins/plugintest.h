@@ -55,8 +55,7 @@ class pagerecorder {
   }
   // Waits until `count` messages have arrived (or a few seconds have passed)
   // and returns all received so far.
-  std::vector<pagemessage> waitfor(std::size_t count,
-                                   std::chrono::milliseconds wait = std::chrono::seconds(10)) {
+  std::vector<pagemessage> waitfor(std::size_t count, std::chrono::milliseconds wait = std::chrono::seconds(10)) {
     std::unique_lock<std::mutex> lock(guard);
     changed.wait_for(lock, wait, [&] { return messages.size() >= count; });
     return messages;
