@@ -7,7 +7,7 @@ endif()
 # "display": they need an X server with a window manager (EWMH), a D-Bus
 # session bus with the accessibility bus, xdotool and xclip (scripts/test
 # runs them under xvfb-run with icewm and at-spi-bus-launcher). Without a
-# display they are skipped.
+# display they fail.
 if(ORVALINK_GUI)
   set(automation_dir ${CMAKE_CURRENT_LIST_DIR})
   add_executable(orva_testwindow ${automation_dir}/testwindow.cpp)

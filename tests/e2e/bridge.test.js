@@ -81,8 +81,9 @@ test('tray, clipboard, commands and sign-in', async (t) => {
     const tray = await until(() => trayiconid(), 'the tray icon');
     xdotool('mousemove', '--window', tray, '5', '5');
     xdotool('click', '3');
-    await sleep(700);
+    await program.menu();
     xdotool('key', 'Escape');
+    await program.menuclosed();
     // Separator 15000, Away 15001, Busy 15002.
     assert.equal((await program.command('15002')).code, 0);
     await service.report((x) => x.menu === 'Busy');

@@ -11,7 +11,9 @@ const { spawn, execFileSync } = require('node:child_process');
 const { EventEmitter } = require('node:events');
 
 const root = path.resolve(__dirname, '../../..');
-const exe = process.env.ORVALINK_EXE || path.join(root, 'build', 'orvalink-desktop');
+// A relative ORVALINK_EXE names a file from where the tests were started (the
+// program itself starts in its own data folder).
+const exe = path.resolve(process.env.ORVALINK_EXE || path.join(root, 'build', 'orvalink-desktop'));
 
 function sleep(ms) { return new Promise((r) => setTimeout(r, ms)); }
 
@@ -232,6 +234,17 @@ class app {
   kill() {
     if (this.proc && this.proc.exitCode === null) this.proc.kill('SIGKILL');
   }
+
+  // Waits until the program shows a menu (its items then exist and take the
+  // keys typed); resolves with the menu's X11 id.
+  menu(timeoutms = 15000) {
+    return until(() => menuid(this.proc.pid), 'the menu', timeoutms);
+  }
+
+  // Waits until no menu of the program is shown.
+  menuclosed(timeoutms = 15000) {
+    return until(() => !menuid(this.proc.pid), 'the menu to close', timeoutms);
+  }
 }
 
 function xdotool(...args) {
@@ -255,11 +268,41 @@ function geometry(id) {
   return { x: Number(v.X), y: Number(v.Y), width: Number(v.WIDTH), height: Number(v.HEIGHT) };
 }
 
-function isviewable(id) {
+function xwininfo(id, ...options) {
   try {
-    return execFileSync('xwininfo', ['-id', id], { encoding: 'utf8' }).includes('Map State: IsViewable');
+    return execFileSync('xwininfo', ['-id', id, ...options], { encoding: 'utf8', timeout: 10000 });
   } catch {
-    return false;
+    return '';
+  }
+}
+
+function isviewable(id) {
+  return xwininfo(id).includes('Map State: IsViewable');
+}
+
+// The X11 id of the menu the process `pid` shows, or null: a popup menu is a
+// mapped top-level window the window manager does not manage
+// (override-redirect), and not a tooltip. (The tray icon is override-redirect
+// too, but lives inside the tray.)
+function menuid(pid) {
+  let ids;
+  try {
+    ids = xdotool('search', '--onlyvisible', '--pid', String(pid)).split('\n').filter(Boolean);
+  } catch {
+    return null;
+  }
+  return ids.find((id) => {
+    const info = xwininfo(id, '-stats', '-tree');
+    return /Parent window id: 0x[0-9a-f]+ \(the root window\)/.test(info) &&
+      info.includes('Override Redirect State: yes') && !/_TOOLTIP/.test(windowtype(id));
+  }) || null;
+}
+
+function windowtype(id) {
+  try {
+    return execFileSync('xprop', ['-id', id, '_NET_WM_WINDOW_TYPE'], { encoding: 'utf8', timeout: 10000 });
+  } catch {
+    return '';
   }
 }
 
@@ -276,7 +319,7 @@ function trayiconid() {
 // The _NET_WM_STATE atoms of a window.
 function wmstate(id) {
   try {
-    return execFileSync('xprop', ['-id', id, '_NET_WM_STATE'], { encoding: 'utf8' });
+    return execFileSync('xprop', ['-id', id, '_NET_WM_STATE'], { encoding: 'utf8', timeout: 10000 });
   } catch {
     return '';
   }
@@ -299,5 +342,5 @@ function setclipboard(text) {
 }
 
 module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
-  wmstate,
+  wmstate, menuid,
   setclipboard, root, exe };
