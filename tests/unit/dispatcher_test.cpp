@@ -1,4 +1,6 @@
 // threads: the page sink is called from other threads and delivers on the UI thread.
+#include "browser/dispatcher.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,7 +10,6 @@
 #include "app/trayicon.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
-#include "browser/dispatcher.h"
 #include "browser/sendtopage.h"
 #include "browser/windowcontrol.h"
 #include "plugins/pluginhost.h"
@@ -66,11 +67,10 @@ struct fixture : ::testing::Test {
   traymenuadapter menu{tray};
   std::vector<balloonrequest> balloons;
   std::vector<std::string> updates, events, downloads;
-  std::map<std::string, qxp *> registry;
-  pluginhost plugins{registry, qxpenv{topage, {}, {}, {}},
-                     [this](const std::string &, const std::string &url, downloadcompletion) {
-                       downloads.push_back(url);
-                     }};
+  pluginregistry registry;
+  pluginhost plugins{
+      registry, qxpenv{topage, {}, {}, {}},
+      [this](const std::string &, const std::string &url, downloadcompletion) { downloads.push_back(url); }};
   pluginrequestsadapter pluginrequests{plugins};
   dispatcher commands{{desktop, window, menu, pluginrequests,
                        [this](const balloonrequest &b) { balloons.push_back(b); },
@@ -78,9 +78,6 @@ struct fixture : ::testing::Test {
                        [this](const std::string &json) { events.push_back(json); }}};
 
   fixture() { client->onaftercreated(&browser); }
-  ~fixture() override {
-    for (auto &[name, plugin] : registry) delete plugin;  // the program never frees them
-  }
   void deliver() { QCoreApplication::processEvents(); }
   bool run(pagemessage m) { return commands.onprocessmessage(m); }
 };
