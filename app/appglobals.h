@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/trayicon.h"
+#include "plugins/pluginregistry.h"
 
 class browserapp;
 class windowcontrol;
-class qxp;
 struct lua_State;
 
 // The one application object of the program, reached through
@@ -33,8 +33,9 @@ class appglobals {
   std::string updatecommand;
   // Browser storage, downloads, plugin files and installers live here.
   std::string datadir;
-  // Plugins by key; the objects live until the process ends.
-  std::map<std::string, qxp *> plugins;
+  // Plugins by key. Released with the state: a plugin whose worker is still
+  // busy then is left to the end of the process.
+  pluginregistry plugins;
   windowcontrol *mainwindow = nullptr;
   lua_State *lua = nullptr;
   std::chrono::steady_clock::time_point lastactivity = std::chrono::steady_clock::now();

@@ -417,7 +417,7 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
   downloader download = [&files](const std::string &, const std::string &url, downloadcompletion done) {
     done(downloadresult{200, url, files.at(url), false});
   };
-  std::map<std::string, qxp *> registry;
+  pluginregistry registry;
   {
     // This thread plays the UI thread: the host is used only here.
     pluginhost host(registry, env, download);
@@ -506,10 +506,8 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
         std::to_string(book.emptied) + " of them empty because their relay was killed");
     finiplugins(registry);
   }
-  for (auto &[name, plugin] : registry) {
-    plugin->join();
-    delete plugin;
-  }
+  for (auto &[name, plugin] : registry) plugin->join();
+  registry.clear();
   std::filesystem::remove_all(scratch);
   const processusage after = currentusage();
   say("  plugins before: " + describe(before) + "; after they stopped: " + describe(after));

@@ -2,8 +2,20 @@
 
 #include "common/debuglog.h"
 #include "common/sha1hex.h"
+#include "common/uithread.h"
 
-pluginhost::pluginhost(std::map<std::string, qxp *> &registry, qxpenv env, downloader download)
+void qxprelease::operator()(qxp *plugin) const {
+  assertuithread();
+  if (plugin->workerended()) {
+    delete plugin;
+    return;
+  }
+  // Deliberately not freed: its worker still runs in it and may never return.
+  debugout("plugin " + std::to_string(plugin->id) +
+           ": its worker is still busy; the plugin is left to the end of the process");
+}
+
+pluginhost::pluginhost(pluginregistry &registry, qxpenv env, downloader download)
     : registry(registry),
       env(std::move(env)),
       download(std::move(download)),
@@ -16,15 +28,16 @@ void pluginhost::send(pagemessage m) const {
 }
 
 void pluginhost::loadqxp(const std::string &url, const std::string &requestid) {
+  assertuithread();
   const std::string name = sha1hex(url);
   if (auto known = registry.find(name); known != registry.end()) {
     send(pagemessage(std::string(msg::qxploaded), {requestid, static_cast<int>(known->second->id)}));
     return;
   }
-  auto *plugin = new qxp(nextid++);
+  ownedqxp plugin(new qxp(nextid++));
   plugin->url = url;
   plugin->loadtag = requestid;
-  registry.emplace(name, plugin);
+  registry.emplace(name, std::move(plugin));
 
   if (!download) return;
   std::weak_ptr<pluginhost *> host = self;
@@ -34,6 +47,7 @@ void pluginhost::loadqxp(const std::string &url, const std::string &requestid) {
 }
 
 void pluginhost::makeqxpcall(int number, const std::string &fn, const std::string &data, const std::string &requestid) {
+  assertuithread();
   bool matched = false;
   for (const auto &[name, plugin] : registry) {
     if (static_cast<long long>(plugin->id) != number) continue;
@@ -49,12 +63,13 @@ void pluginhost::makeqxpcall(int number, const std::string &fn, const std::strin
 }
 
 void pluginhost::downloadfinished(const downloadresult &result) {
+  assertuithread();
   if (result.status != 200) return;
   const std::string &url = result.url;
   if (url.size() < 3 || url.compare(url.size() - 3, 3, "qxp") != 0) return;
   auto entry = registry.find(sha1hex(url));
   if (entry == registry.end()) return;
-  qxp *plugin = entry->second;
+  qxp *plugin = entry->second.get();
   // A file that could not be written whole is never loaded: the page hears
   // nothing, as for a download that failed.
   if (result.failed || result.path.empty()) {
@@ -66,6 +81,6 @@ void pluginhost::downloadfinished(const downloadresult &result) {
   send(pagemessage(std::string(msg::qxploaded), {plugin->loadtag, static_cast<int>(plugin->id)}));
 }
 
-void finiplugins(const std::map<std::string, qxp *> &registry) {
+void finiplugins(const pluginregistry &registry) {
   for (const auto &[name, plugin] : registry) plugin->fini();
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "plugins/pluginregistry.h"
 #include "plugins/qxp.h"
 
 // How a plugin download ended.
@@ -24,10 +25,10 @@ using downloader = std::function<void(const std::string &name, const std::string
 // The browser-side half of the page's plugin functions: loads plugins by URL
 // into the registry (keyed by sha1hex of the URL), starts each one's worker
 // when its download has finished and routes the page's calls to them. UI
-// thread only. The plugin objects it makes are never destroyed.
+// thread only. The plugins it makes belong to the registry.
 class pluginhost {
  public:
-  pluginhost(std::map<std::string, qxp *> &registry, qxpenv env, downloader download);
+  pluginhost(pluginregistry &registry, qxpenv env, downloader download);
   ~pluginhost();
   pluginhost(const pluginhost &) = delete;
   pluginhost &operator=(const pluginhost &) = delete;
@@ -47,7 +48,7 @@ class pluginhost {
  private:
   void send(pagemessage m) const;
 
-  std::map<std::string, qxp *> &registry;
+  pluginregistry &registry;
   qxpenv env;
   downloader download;
   // Plugin numbers are never reused.
@@ -58,4 +59,4 @@ class pluginhost {
 
 // Queues the stop item to every plugin, in key order. Nothing waits for the
 // workers.
-void finiplugins(const std::map<std::string, qxp *> &registry);
+void finiplugins(const pluginregistry &registry);

@@ -30,7 +30,10 @@ void qxp::start(const std::string &path, qxpenv environment) {
   if (running) return;
   running = true;
   env = std::move(environment);
-  workers.create_thread([this, path] { run(path); });
+  workers.create_thread([this, path] {
+    run(path);
+    ended.store(true, std::memory_order_release);
+  });
 }
 
 void qxp::join() { workers.join_all(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <boost/interprocess/sync/interprocess_semaphore.hpp>
 #include <boost/lockfree/stack.hpp>
 #include <boost/thread/thread.hpp>
@@ -41,7 +42,8 @@ class alignas(64) qxp {
   static constexpr std::size_t capacity = 1024;
 
   explicit qxp(std::uint32_t number);
-  // Stops the worker (after its current call) and waits for it.
+  // Stops the worker (after its current call) and waits for it. Owners
+  // destroy a plugin only once workerended() (see qxprelease).
   ~qxp();
   qxp(const qxp &) = delete;
   qxp &operator=(const qxp &) = delete;
@@ -55,6 +57,9 @@ class alignas(64) qxp {
   // UI thread: starts the worker on the plugin file at `path`. Once only.
   void start(const std::string &path, qxpenv environment);
   bool started() const { return running; }
+  // UI thread: the worker has returned (or was never started), so nothing
+  // but the owner uses the object any more.
+  bool workerended() const { return !running || ended.load(std::memory_order_acquire); }
   // Waits until the worker has ended.
   void join();
 
@@ -81,4 +86,6 @@ class alignas(64) qxp {
 
   qxpenv env;
   bool running = false;
+  // Set by the worker as its last step.
+  std::atomic<bool> ended{false};
 };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/sha1hex.h"
 #include "plugintest.h"
 
@@ -22,11 +24,13 @@ struct fakedownloads {
   }
 };
 
-// Owns the registry's objects for the test: stops and joins them at the end.
+// The registry, with its workers stopped and joined at the end, so that
+// releasing it destroys every plugin.
 struct registry {
-  std::map<std::string, qxp *> plugins;
+  pluginregistry plugins;
   ~registry() {
-    for (auto &[name, plugin] : plugins) delete plugin;
+    finiplugins(plugins);
+    for (auto &[name, plugin] : plugins) plugin->join();
   }
 };
 
@@ -139,4 +143,42 @@ TEST(pluginhost, a_download_ending_after_the_host_has_gone_starts_nothing) {
   downloads.requests[0].done({200, "http://h/a.qxp", dir.copyplugin(TESTPLUGIN64, "a"), false});
   EXPECT_TRUE(page.received().empty());
   EXPECT_FALSE(reg.plugins.begin()->second->started());
+}
+
+TEST(pluginhost, releasing_the_registry_destroys_ended_plugins_and_leaves_a_busy_one_running) {
+  scratchdir dir;
+  pagerecorder page;
+  fakedownloads downloads;
+  pluginregistry plugins;
+  pluginhost host(plugins, envfor(page, dir), downloads.make());
+  const std::string idlelib = dir.copyplugin(TESTPLUGIN64, "idle"), busylib = dir.copyplugin(TESTPLUGIN64, "busy");
+  host.loadqxp("http://h/idle.qxp", "1");
+  host.loadqxp("http://h/busy.qxp", "2");
+  downloads.requests[0].done({200, "http://h/idle.qxp", idlelib, false});
+  downloads.requests[1].done({200, "http://h/busy.qxp", busylib, false});
+  host.makeqxpcall(2, "slow", "2000", "3");
+  ASSERT_EQ(loadsof(page.waitfor(2)).size(), 2u);
+  // The stop item goes in once the worker is inside the slow call.
+  const auto insidecall = [&] {
+    const auto log = pluginlog(busylib);
+    return !log.empty() && log.back() == "slow|2000";
+  };
+  for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+       !insidecall() && std::chrono::steady_clock::now() < until;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(insidecall());
+  finiplugins(plugins);
+  plugins.at(sha1hex("http://h/idle.qxp"))->join();
+  qxp *busy = plugins.at(sha1hex("http://h/busy.qxp")).get();
+
+  // Releasing waits for no call; the busy plugin stays usable by its worker,
+  // which answers, makes its "fini" call and ends.
+  const auto start = std::chrono::steady_clock::now();
+  plugins.clear();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(answersof(page.waitfor(3)), (answers{{"3", "slept"}}));
+  busy->join();
+  EXPECT_EQ(pluginlog(busylib).back(), "fini|");
+  EXPECT_EQ(pluginlog(idlelib).back(), "fini|");
+  delete busy;
 }
