@@ -5,19 +5,23 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "platform/linux/x11windowstate.h"
+#include "platform/ownwindow.h"
 
 namespace {
 
-void activatewhenmapped(QPointer<QWidget> window, int triesleft) {
+void activatewhenmapped(QPointer<QWidget> window, ownwindow &windowstate, int triesleft) {
   if (!window || !window->isVisible()) return;
   if (window->windowHandle() && window->windowHandle()->isExposed()) {
-    activatewindow(static_cast<std::uint64_t>(window->winId()));
+    windowstate.activate(static_cast<windowid>(window->winId()));
     return;
   }
-  if (triesleft > 0) QTimer::singleShot(50, window, [window, triesleft] { activatewhenmapped(window, triesleft - 1); });
+  if (triesleft > 0)
+    QTimer::singleShot(50, window,
+                       [window, &windowstate, triesleft] { activatewhenmapped(window, windowstate, triesleft - 1); });
 }
 
 }  // namespace
 
-void bringtofront(QWidget &window) { activatewhenmapped(QPointer<QWidget>(&window), 40); }
+void bringtofront(QWidget &window, ownwindow &windowstate) {
+  activatewhenmapped(QPointer<QWidget>(&window), windowstate, 40);
+}

@@ -40,7 +40,7 @@
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
 #include "common/paths.h"
-#include "platform/linux/linuxdesktop.h"
+#include "platform/desktopbackend.h"
 #include "plugins/desktopplugins.h"
 #include "update/relaunch.h"
 #include "update/updatecheck.h"
@@ -112,9 +112,11 @@ int main(int argc, char **argv) {
   }
   // The engine's sandbox is not used (as root under Xvfb it could not start).
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  // Window placement, pinning, activation, hotkeys and input all speak X11:
-  // under Wayland the program runs through XWayland.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+  // The desktop backend for this session. The program's own windows use its
+  // Qt platform, so that placement, pinning and activation reach the same
+  // desktop as hotkeys and input (X11: under Wayland through XWayland).
+  const desktopkind backendkind = choosedesktop(currentsession());
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtplatformfor(backendkind));
 
   // 1. The application state.
   auto globals = std::make_unique<appglobals>();
@@ -157,8 +159,9 @@ int main(int argc, char **argv) {
   scriptservices.togglemainwindow = [&globals] {
     if (globals->mainwindow) globals->mainwindow->togglewindow();
   };
-  const scriptsettings settings =
-      initscripting(settingsdirof(globals->instance), "settings.lua", makelinuxdesktop(), scriptservices);
+  desktopbackend backend = makedesktopbackend(backendkind);
+  const scriptsettings settings = initscripting(settingsdirof(globals->instance), "settings.lua",
+                                                std::move(backend.automation), scriptservices);
   globals->lua = settings.lua;
   globals->datadir = settings.datadir;
   if (!settings.icon.empty()) globals->icon = QString::fromStdString(settings.icon);
@@ -167,7 +170,7 @@ int main(int argc, char **argv) {
 
   // 7-8. The main window at the bottom-right corner of the primary screen.
   qtdesktop desktop;
-  mainwindow window(desktop, topage);
+  mainwindow window(desktop, *backend.window, topage);
   window.setWindowTitle(globals->title);
   const QRect screen = app.primaryScreen() ? app.primaryScreen()->geometry() : QRect(0, 0, 800, 650);
   const placement at = mainwindowplacement(screen.width(), screen.height());
@@ -218,9 +221,9 @@ int main(int argc, char **argv) {
 
   // Commands posted by other programs, and the requests of later starts.
   commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); },
-                                [&window, &dials](const handoverrequest &r) {
+                                [&window, &backend, &dials](const handoverrequest &r) {
                                   window.showrestore();
-                                  bringtofront(window);
+                                  bringtofront(window, *backend.window);
                                   if (r.what == handoverrequest::kind::dial) dials.request(r.number);
                                 });
   commandlistener.listen();

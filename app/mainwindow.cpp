@@ -7,15 +7,15 @@
 
 #include "app/appglobals.h"
 #include "app/windowevents.h"
-#include "platform/linux/x11windowstate.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 #include "browser/dispatcher.h"
+#include "platform/ownwindow.h"
 #include "app/qtclipboard.h"
 
-mainwindow::mainwindow(desktopservices &desktop, pagesink topage)
-    : QWidget(nullptr, Qt::Tool), desktop(desktop), topage(std::move(topage)) {
+mainwindow::mainwindow(desktopservices &desktop, ownwindow &windowstate, pagesink topage)
+    : QWidget(nullptr, Qt::Tool), desktop(desktop), windowstate(windowstate), topage(std::move(topage)) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   winId();
 }
@@ -67,7 +67,7 @@ void mainwindow::applytopmost() {
       on ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
   overrideWindowFlags(flags);
   windowHandle()->setFlags(flags);  // kept for later maps
-  setkeepabove(nativeid(), on);     // the window manager changes a mapped window on request only
+  windowstate.setkeepabove(nativeid(), on);  // the window manager changes a mapped window on request only
 }
 
 void mainwindow::placewindow(int x, int y, int width, int height) {
@@ -79,7 +79,8 @@ bool mainwindow::event(QEvent *event) {
   // The window class is a property of the native window: given to each one
   // Qt makes for this widget, before it is mapped.
   if (event->type() == QEvent::WinIdChange && internalWinId())
-    if (const appglobals *g = appglobals::current()) setwindowclass(internalWinId(), g->windowclass.toStdString());
+    if (const appglobals *g = appglobals::current())
+      windowstate.setwindowclass(internalWinId(), g->windowclass.toStdString());
   return QWidget::event(event);
 }
 

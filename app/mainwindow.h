@@ -7,14 +7,16 @@
 #include "protocol/pagemessage.h"
 
 class desktopservices;
+class ownwindow;
 
 // The program's main window: holds the browser view, hides instead of closing,
 // and reports activation, moves and tray menu commands to the page.
 class mainwindow : public QWidget, public windowcontrol {
   Q_OBJECT
  public:
-  // Activation, moves and the page's tray menu commands go to `topage`.
-  mainwindow(desktopservices &desktop, pagesink topage);
+  // Activation, moves and the page's tray menu commands go to `topage`;
+  // keeping above and the window class are asked of `windowstate`.
+  mainwindow(desktopservices &desktop, ownwindow &windowstate, pagesink topage);
 
   // The browser view that fills the client area.
   void setbrowserview(QWidget *view);
@@ -42,6 +44,7 @@ class mainwindow : public QWidget, public windowcontrol {
   void applytopmost();
 
   desktopservices &desktop;
+  ownwindow &windowstate;
   pagesink topage;
   QWidget *browserview = nullptr;
   // Always-on-top asked for while the window was not yet mapped.

@@ -15,7 +15,7 @@ Display *qtdisplay() {
 }
 }  // namespace
 
-void setkeepabove(std::uint64_t window, bool on) {
+void x11windowstate::setkeepabove(windowid window, bool on) {
   Display *display = qtdisplay();
   if (!display) return;
   // _NET_WM_STATE_ADD or _REMOVE, asked for by an application.
@@ -24,7 +24,7 @@ void setkeepabove(std::uint64_t window, bool on) {
   XFlush(display);
 }
 
-void activatewindow(std::uint64_t window) {
+void x11windowstate::activate(windowid window) {
   Display *display = qtdisplay();
   if (!display) return;
   XRaiseWindow(display, static_cast<Window>(window));
@@ -32,7 +32,7 @@ void activatewindow(std::uint64_t window) {
   XFlush(display);
 }
 
-void setwindowclass(std::uint64_t window, const std::string &classname) {
+void x11windowstate::setwindowclass(windowid window, const std::string &classname) {
   Display *display = qtdisplay();
   if (!display) return;
   const auto w = static_cast<Window>(window);

@@ -16,7 +16,7 @@
 
 #include "automation/luavalues.h"
 #include "automation/scripthost.h"
-#include "platform/linux/linuxdesktop.h"
+#include "platform/desktopbackend.h"
 #include "protocol/pagemessage.h"
 
 namespace {
@@ -163,7 +163,8 @@ int main(int argc, char **argv) {
   program = &host;
   host.instance = QCoreApplication::applicationFilePath().toStdString();
 
-  host.settings = initscripting(argv[1], "settings.lua", makelinuxdesktop(), host.services());
+  host.settings = initscripting(argv[1], "settings.lua", makedesktopbackend(choosedesktop(currentsession())).automation,
+                                host.services());
   lua_State *L = host.settings.lua;
   host.mainwindow.setWindowTitle(QString::fromStdString(host.settings.title));
   host.mainwindow.resize(300, 200);
