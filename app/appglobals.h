@@ -7,11 +7,11 @@
 #include <string>
 
 #include "app/trayicon.h"
+#include "automation/scripthost.h"
 #include "plugins/pluginregistry.h"
 
 class browserapp;
 class windowcontrol;
-struct lua_State;
 
 // The one application object of the program, reached through
 // appglobals::current(). Written only on the UI thread; other threads read.
@@ -37,7 +37,8 @@ class appglobals {
   // busy then is left to the end of the process.
   pluginregistry plugins;
   windowcontrol *mainwindow = nullptr;
-  lua_State *lua = nullptr;
+  // The script state; closed by the shutdown before the state is released.
+  scriptstate lua;
   std::chrono::steady_clock::time_point lastactivity = std::chrono::steady_clock::now();
   // The service's web origin (scheme, host, port; no trailing slash): the
   // build's value unless overridden on the command line.

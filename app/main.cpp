@@ -1,5 +1,7 @@
 // The program's entry: start-up in a fixed order, the event loop, and the
 // shutdown sequence.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -11,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
-#include <unistd.h>
 
 #include "app/appglobals.h"
 #include "app/bringtofront.h"
@@ -24,10 +25,10 @@
 #include "app/mainwindow.h"
 #include "app/qtdesktop.h"
 #include "app/qttrayhost.h"
-#include "app/windowevents.h"
 #include "app/schemeblocker.h"
 #include "app/stderrlog.h"
 #include "app/usage.h"
+#include "app/windowevents.h"
 #include "authserver/callbackserver.h"
 #include "automation/scripthost.h"
 #include "browser/browserapp.h"
@@ -49,10 +50,12 @@
 namespace {
 
 // Plugin files are fetched like installers, into the download directory.
-downloader plugindownloader(std::string directory) {
-  return [directory = std::move(directory)](const std::string &name, const std::string &url, downloadcompletion done) {
+// Requests still running when `owner` goes are deleted with it.
+downloader plugindownloader(std::string directory, QObject &owner) {
+  return [directory = std::move(directory), &owner](const std::string &name, const std::string &url,
+                                                    downloadcompletion done) {
     // The request deletes itself once its completion has run.
-    auto *request = new updaterequest();
+    auto *request = new updaterequest(&owner);
     request->openfile(directory, name);
     request->start(url, [done = std::move(done)](const updaterequest &finished) {
       done(downloadresult{finished.status(), finished.url(), finished.path(), finished.failed()});
@@ -61,20 +64,40 @@ downloader plugindownloader(std::string directory) {
 }
 
 // The browser profile: cache and storage in the data directory, or in memory
-// when that directory cannot be made.
-QWebEngineProfile *makeprofile(const std::string &datadir) {
-  QWebEngineProfile *profile = nullptr;
+// when that directory cannot be made. Every page using it must be gone
+// before it is.
+std::unique_ptr<QWebEngineProfile> makeprofile(const std::string &datadir) {
+  std::unique_ptr<QWebEngineProfile> profile;
   if (!datadir.empty() && QDir().mkpath(QString::fromStdString(datadir))) {
-    profile = new QWebEngineProfile(QStringLiteral("orvalink"));
+    profile = std::make_unique<QWebEngineProfile>(QStringLiteral("orvalink"));
     profile->setPersistentStoragePath(QString::fromStdString(datadir + "/Storage"));
     profile->setCachePath(QString::fromStdString(datadir + "/Cache"));
   } else {
     debugout("data directory cannot be created (" + datadir + "): browser data is kept in memory only");
-    profile = new QWebEngineProfile;
+    profile = std::make_unique<QWebEngineProfile>();
   }
   profile->setHttpUserAgent(QStringLiteral("vaVederorIduroru/") + QString::fromLatin1(buildconfig::version));
   return profile;
 }
+
+// Owns the main browser window. The window deletes itself once it has closed
+// (the Exit path); while it is still open, its owner deletes it.
+class mainbrowserowner {
+ public:
+  mainbrowserowner() = default;
+  mainbrowserowner(const mainbrowserowner &) = delete;
+  mainbrowserowner &operator=(const mainbrowserowner &) = delete;
+  ~mainbrowserowner() { reset(); }
+
+  void reset(browserwindow *browser = nullptr) {
+    delete window.data();
+    window = browser;
+  }
+  browserwindow *operator->() const { return window.data(); }
+
+ private:
+  QPointer<browserwindow> window;
+};
 
 }  // namespace
 
@@ -89,8 +112,7 @@ int main(int argc, char **argv) {
   if (options.dialuri) {
     dialnumber = dialablenumber(*options.dialuri);
     if (!dialnumber) {
-      std::fprintf(stderr,
-                   "orvalink-desktop: no number to dial in %s (at most %zu digits, '+', '*' or '#')\n",
+      std::fprintf(stderr, "orvalink-desktop: no number to dial in %s (at most %zu digits, '+', '*' or '#')\n",
                    options.dialuri->c_str(), maxdialbytes);
       return 2;
     }
@@ -160,9 +182,9 @@ int main(int argc, char **argv) {
     if (globals->mainwindow) globals->mainwindow->togglewindow();
   };
   desktopbackend backend = makedesktopbackend(backendkind);
-  const scriptsettings settings = initscripting(settingsdirof(globals->instance), "settings.lua",
-                                                std::move(backend.automation), scriptservices);
-  globals->lua = settings.lua;
+  const scriptsettings settings =
+      initscripting(settingsdirof(globals->instance), "settings.lua", std::move(backend.automation), scriptservices);
+  globals->lua.reset(settings.lua);
   globals->datadir = settings.datadir;
   if (!settings.icon.empty()) globals->icon = QString::fromStdString(settings.icon);
   if (!settings.title.empty()) globals->title = QString::fromStdString(settings.title);
@@ -184,10 +206,12 @@ int main(int argc, char **argv) {
 
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
-  QWebEngineProfile *profile = makeprofile(globals->datadir);
-  installdownloads(profile, globals->datadir);
-  desktop.profile = profile;
-  pluginhost plugins(globals->plugins, desktopqxpenv(topage), plugindownloader(downloaddir(globals->datadir)));
+  std::unique_ptr<QWebEngineProfile> profile = makeprofile(globals->datadir);
+  installdownloads(profile.get(), globals->datadir);
+  desktop.profile = profile.get();
+  QObject plugindownloads;
+  pluginhost plugins(globals->plugins, desktopqxpenv(topage),
+                     plugindownloader(downloaddir(globals->datadir), plugindownloads));
   updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
                    [&globals](const std::string &command) { globals->updatecommand = command; }});
   traymenuadapter pagemenu(globals->tray);
@@ -195,14 +219,14 @@ int main(int argc, char **argv) {
   dispatcher commands({desktop, window, pagemenu, pageplugins, balloons,
                        [&updates](const std::string &version) { updates.run(version); },
                        [&globals](const std::string &jsontext) {
-                         if (globals->lua) onpageevent(globals->lua, jsontext);
+                         if (globals->lua) onpageevent(globals->lua.get(), jsontext);
                        }});
   // Telephone links are dialled the way qx.dial does, once the page can take them.
   dialrelay dials([&topage](const std::string &number) { topage(pagemessage(std::string(msg::dial), {number})); });
   if (dialnumber) dials.request(*dialnumber);
-  QPointer<browserwindow> mainbrowser;
+  mainbrowserowner mainbrowser;
   QTimer::singleShot(0, &app, [&] {
-    mainbrowser = new browserwindow(profile, *globals->app->client, commands);
+    mainbrowser.reset(new browserwindow(profile.get(), *globals->app->client, commands));
     QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
                      [&dials](bool ok) { dials.pageloaded(ok); });
     if (auto *channel = mainbrowser->findChild<pagechannel *>())
@@ -212,7 +236,7 @@ int main(int argc, char **argv) {
   });
 
   // 11. The automation module.
-  loadautomation(globals->lua);
+  loadautomation(globals->lua.get());
 
   // 12. The sign-in listener.
   callbackserverconfig signin;
@@ -220,7 +244,7 @@ int main(int argc, char **argv) {
   std::unique_ptr<callbackserver> signinlistener = startcallbackserver(std::move(signin));
 
   // Commands posted by other programs, and the requests of later starts.
-  commandsocket commandlistener([&window](unsigned int wparam) { window.oncommand(wparam); },
+  commandsocket commandlistener([&window](unsigned int command) { window.oncommand(command); },
                                 [&window, &backend, &dials](const handoverrequest &r) {
                                   window.showrestore();
                                   bringtofront(window, *backend.window);
@@ -248,21 +272,26 @@ int main(int argc, char **argv) {
   finiplugins(globals->plugins);
   debugout("shutdown: stopping the sign-in listener");
   stopcallbackserver(std::move(signinlistener));
+  // Time for the plugin workers to make their "fini" calls and end before
+  // the application state releases them.
   debugout("shutdown: pause");
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: starting the update command");
     startupdatecommand(globals->updatecommand);
   }
+  // The owned parts go in this order: the main browser (with its debug
+  // windows) and the client before the profile their pages use; the script
+  // state, with its desktop backend, before the application state, which
+  // releases the plugins.
   debugout("shutdown: browser engine");
-  delete mainbrowser.data();
+  mainbrowser.reset();
   globals->app->client.reset();
-  delete profile;
+  profile.reset();
   debugout("shutdown: tray icon removed");
   globals->tray.remove();
   debugout("shutdown: scripts closed");
-  lua_close(globals->lua);
-  globals->lua = nullptr;
+  globals->lua.reset();
   debugout("shutdown: application state released");
   globals->mainwindow = nullptr;
   globals.reset();

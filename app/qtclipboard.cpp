@@ -20,7 +20,7 @@ void setclipboardtext(const std::string &bytes) {
   QClipboard *clipboard = QGuiApplication::clipboard();
   if (!clipboard) return;
   const std::string text = bytes.substr(0, bytes.find('\0'));
-  auto *data = new QMimeData;
+  auto *data = new QMimeData;  // the clipboard takes it over
   const QByteArray raw(text.data(), static_cast<qsizetype>(text.size()));
   data->setData(QStringLiteral("text/plain"), raw);
   data->setData(QStringLiteral("text/plain;charset=utf-8"), raw);

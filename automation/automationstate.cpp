@@ -16,6 +16,7 @@ automationstate &installautomationstate(lua_State *L, std::unique_ptr<desktoppla
                                         automationservices services) {
   if (!platform) platform = std::make_unique<desktopplatform>();
   void *memory = lua_newuserdatauv(L, sizeof(automationstate), 0);
+  // Built inside the userdata: the state's collector ends it (finalise).
   auto *s = new (memory) automationstate{};
   s->platform = std::move(platform);
   s->services = std::move(services);

@@ -17,6 +17,14 @@
 // luaopen_cjson_safe) it then finds.
 lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop, automationservices services = {});
 
+// Closes a script state, and with it the desktop backend it holds (hotkey
+// grabs, X connections).
+struct scriptstateclose {
+  void operator()(lua_State *L) const { lua_close(L); }
+};
+// A script state and its owner.
+using scriptstate = std::unique_ptr<lua_State, scriptstateclose>;
+
 // What settings.lua chose, for the program to apply.
 struct scriptsettings {
   // The script state; the caller owns it and ends it with lua_close.

@@ -147,11 +147,11 @@ browserwindow *contextmenuhandler::opendebugwindow(const QString &title) {
   QWebEngineView *view = debug->view();
   view->setWindowTitle(title);
   view->resize(1000, 700);
-  view->installEventFilter(new closebybrowser(debug));
+  view->installEventFilter(new closebybrowser(debug));  // a child of the debug browser
   view->show();
   return debug;
 }
 
 void installcontextmenu(browserwindow *window, browserclient &client, dispatcher &commands) {
-  new contextmenuhandler(window, client, commands);
+  new contextmenuhandler(window, client, commands);  // a child of the window
 }

@@ -64,6 +64,7 @@ void updater::run(const std::string &version) {
     return;
   }
   tell("Found version " + v + ", downloading.");
+  // Deletes itself once finished; ~updater deletes one still running.
   auto *request = new updaterequest;
   if (!request->openfile(config.downloaddir, installerfile)) {
     delete request;

@@ -235,6 +235,9 @@ test('plugins loaded and called from the page', async (t) => {
     run(`call(4, 'slow', '4000', 'atexit'); load('${u('/p/never.qxp')}', 'never')`);
     await until(() => downloads('/p/never.qxp'), 'the download that never ends');
     assert.deepEqual(await program.stop(), { code: 0, signal: null });
+    // The busy plugin is neither waited for nor freed under its worker.
+    assert.ok(program.lines.indexOf('plugin 4: its worker is still busy; the plugin is left to the end of the process') >
+      program.lines.indexOf('shutdown: application state released'));
     for (const p of ['/p/first64.qxp', '/p/first32.qxp', '/p/echo64.qxp', '/p/late64.qxp', '/p/twin-a.qxp',
       '/p/twin-b.qxp']) {
       const log = logof(program, u(p));
