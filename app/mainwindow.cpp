@@ -6,13 +6,14 @@
 #include <QWindow>
 
 #include "app/appglobals.h"
+#include "app/qtclipboard.h"
 #include "app/windowevents.h"
 #include "browser/browserapp.h"
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
 #include "browser/dispatcher.h"
+#include "common/uithread.h"
 #include "platform/ownwindow.h"
-#include "app/qtclipboard.h"
 
 mainwindow::mainwindow(desktopservices &desktop, ownwindow &windowstate, pagesink topage)
     : QWidget(nullptr, Qt::Tool), desktop(desktop), windowstate(windowstate), topage(std::move(topage)) {
@@ -21,6 +22,7 @@ mainwindow::mainwindow(desktopservices &desktop, ownwindow &windowstate, pagesin
 }
 
 void mainwindow::setbrowserview(QWidget *view) {
+  assertuithread();
   browserview = view;
   view->setParent(this);
   view->setGeometry(rect());
@@ -32,20 +34,31 @@ bool mainwindow::browserready() const {
   return g && g->browsercreated && !g->browserclosing;
 }
 
-std::uint64_t mainwindow::nativeid() const { return static_cast<std::uint64_t>(winId()); }
+std::uint64_t mainwindow::nativeid() const {
+  assertuithread();
+  return static_cast<std::uint64_t>(winId());
+}
 
-bool mainwindow::isvisible() const { return isVisible(); }
+bool mainwindow::isvisible() const {
+  assertuithread();
+  return isVisible();
+}
 
 void mainwindow::showrestore() {
+  assertuithread();
   if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();
   activateWindow();
 }
 
-void mainwindow::hide() { QWidget::hide(); }
+void mainwindow::hide() {
+  assertuithread();
+  QWidget::hide();
+}
 
 void mainwindow::settopmost(bool on) {
+  assertuithread();
   // The state is set on the native window once it is mapped: changing the
   // widget's flags, or those of a window not yet mapped, re-creates the
   // native window (a new X11 id, the browser view re-parented).
@@ -66,11 +79,12 @@ void mainwindow::applytopmost() {
   const Qt::WindowFlags flags =
       on ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
   overrideWindowFlags(flags);
-  windowHandle()->setFlags(flags);  // kept for later maps
+  windowHandle()->setFlags(flags);           // kept for later maps
   windowstate.setkeepabove(nativeid(), on);  // the window manager changes a mapped window on request only
 }
 
 void mainwindow::placewindow(int x, int y, int width, int height) {
+  assertuithread();
   // Qt cannot give a window a negative size; the smallest it allows stands in.
   setGeometry(x, y, std::max(width, 0), std::max(height, 0));
 }
@@ -128,10 +142,11 @@ void mainwindow::sendposition() {
   topage(pagemessage(std::string(msg::onposchange), {r.left(), r.left() + r.width(), r.top(), r.top() + r.height()}));
 }
 
-void mainwindow::oncommand(unsigned int wparam) {
+void mainwindow::oncommand(unsigned int command) {
+  assertuithread();
   appglobals *g = appglobals::current();
   if (!g) return;
-  const commandkind kind = classifycommand(wparam, browserready());
+  const commandkind kind = classifycommand(command, browserready());
   if (kind == commandkind::hide) {
     hide();
     return;
@@ -140,7 +155,7 @@ void mainwindow::oncommand(unsigned int wparam) {
   g->lastactivity = std::chrono::steady_clock::now();
   switch (kind) {
     case commandkind::pageitem: {
-      const trayicon::menuitem item = g->tray.finditem(static_cast<int>(wparam & 0xFFFF));
+      const trayicon::menuitem item = g->tray.finditem(static_cast<int>(command & 0xFFFF));
       if (item.id != -1)
         topage(pagemessage(std::string(msg::onmenu), {item.group.toStdString(), item.label.toStdString()}));
       break;

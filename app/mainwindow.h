@@ -21,7 +21,7 @@ class mainwindow : public QWidget, public windowcontrol {
   // The browser view that fills the client area.
   void setbrowserview(QWidget *view);
   // A window command: from the tray menu or posted by another program.
-  void oncommand(unsigned int wparam);
+  void oncommand(unsigned int command);
 
   std::uint64_t nativeid() const override;
   bool isvisible() const override;

@@ -5,22 +5,24 @@
 #include <QSystemTrayIcon>
 
 #include "common/debuglog.h"
+#include "common/uithread.h"
 
 qttrayhost::qttrayhost(trayicon &model, std::function<void(unsigned int)> oncommand,
                        std::function<void()> onleftclick)
     : model(model), oncommand(std::move(oncommand)), onleftclick(std::move(onleftclick)) {
   icon = new QSystemTrayIcon(this);
-  menu = new QMenu;
-  icon->setContextMenu(menu);
-  connect(menu, &QMenu::aboutToShow, this, &qttrayhost::buildmenu);
+  menu = std::make_unique<QMenu>();
+  icon->setContextMenu(menu.get());
+  connect(menu.get(), &QMenu::aboutToShow, this, &qttrayhost::buildmenu);
   connect(icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger && this->onleftclick) this->onleftclick();
   });
 }
 
-qttrayhost::~qttrayhost() { delete menu; }
+qttrayhost::~qttrayhost() = default;
 
 bool qttrayhost::add(const QString &tooltip, const QString &iconpath) {
+  assertuithread();
   if (!QSystemTrayIcon::isSystemTrayAvailable()) debugout("tray: no system tray on this desktop yet");
   icon->setIcon(QIcon(iconpath));
   icon->setToolTip(tooltip);
@@ -29,11 +31,13 @@ bool qttrayhost::add(const QString &tooltip, const QString &iconpath) {
 }
 
 bool qttrayhost::remove() {
+  assertuithread();
   icon->hide();
   return true;
 }
 
 bool qttrayhost::showballoon(const QString &text, const QString &title, balloonicon kind, int timeoutms) {
+  assertuithread();
   // Balloons are also written to the debug output: on desktops without a
   // notification service they would otherwise leave no trace.
   debugout("balloon: " + title.toStdString() + " | " + text.toStdString());
@@ -46,6 +50,7 @@ bool qttrayhost::showballoon(const QString &text, const QString &title, ballooni
 }
 
 void qttrayhost::refreshmenu() {
+  assertuithread();
   if (menu->isVisible()) buildmenu();
 }
 

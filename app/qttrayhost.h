@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 #include "app/trayicon.h"
 
@@ -29,6 +30,7 @@ class qttrayhost : public QObject, public trayhost {
   trayicon &model;
   std::function<void(unsigned int)> oncommand;
   std::function<void()> onleftclick;
-  QSystemTrayIcon *icon = nullptr;
-  QMenu *menu = nullptr;
+  QSystemTrayIcon *icon = nullptr;  // a child of this object
+  // A widget, so it cannot be a child of this object; the icon does not own it.
+  std::unique_ptr<QMenu> menu;
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "common/uithread.h"
+
 bool trayicon::create(trayhost *h, const QString &tip, const QString &icon, bool hiddenatstart) {
+  assertuithread();
   enabled = true;
   host = h;
   tooltip = tip.left(127);
@@ -19,6 +22,7 @@ bool trayicon::create(trayhost *h, const QString &tip, const QString &icon, bool
 }
 
 bool trayicon::balloon(const QString &text, const QString &title, balloonicon icon, int timeoutseconds) {
+  assertuithread();
   if (!host || removed) {
     held.push_back({text, title, icon, timeoutseconds});
     return false;
@@ -32,11 +36,13 @@ bool trayicon::balloon(const balloonrequest &request) {
 }
 
 void trayicon::remove() {
+  assertuithread();
   addpending = false;
   if (enabled && !removed && host && host->remove()) removed = hidden = true;
 }
 
 void trayicon::restore() {
+  assertuithread();
   if (!enabled || !host) return;
   const bool ok = host->add(tooltip, iconpath);
   hidden = removed = !ok;
@@ -44,6 +50,7 @@ void trayicon::restore() {
 }
 
 void trayicon::addmenuitem(const QString &group, const QString &label, bool checked) {
+  assertuithread();
   menugroup &g = menugroups[group];
   auto it = std::find_if(g.items.begin(), g.items.end(), [&](const menuitem &i) { return i.label == label; });
   if (it != g.items.end()) {
@@ -55,6 +62,7 @@ void trayicon::addmenuitem(const QString &group, const QString &label, bool chec
 }
 
 void trayicon::removemenugroup(const QString &group) {
+  assertuithread();
   auto it = menugroups.find(group);
   if (it == menugroups.end()) return;
   menugroups.erase(it);
@@ -69,6 +77,7 @@ trayicon::menuitem trayicon::finditem(int id) const {
 }
 
 std::vector<trayentry> trayicon::buildmenu() {
+  assertuithread();
   std::vector<trayentry> shown;
   int next = cmd_pagefirst;
   for (auto &[name, g] : menugroups) {

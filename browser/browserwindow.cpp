@@ -17,6 +17,7 @@
 #include "browser/pagechannel.h"
 #include "browser/pageconsole.h"
 #include "common/debuglog.h"
+#include "common/uithread.h"
 
 bool isserviceorigin(const QUrl &url, const std::string &serviceorigin) {
   const QUrl service(QString::fromStdString(serviceorigin));
@@ -72,6 +73,9 @@ void browserpage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, 
 
 browserwindow::browserwindow(QWebEngineProfile *profile, browserclient &client, dispatcher &commands)
     : client(client), commands(commands) {
+  assertuithread();
+  // The view has no parent here (the main window adopts the main browser's
+  // view); this object deletes it, unless it has already gone.
   webview = new QWebEngineView;
   webpage = new browserpage(profile, webview);
   webview->setPage(webpage);
@@ -122,18 +126,22 @@ bool browserwindow::isvalid() const { return !closing && webview; }
 bool browserwindow::hasmainframe() const { return loadstarted && webview; }
 
 void browserwindow::sendtomainframe(const pagemessage &m) {
+  assertuithread();
   if (auto out = ids.outbound(m)) emit bridge->message(out->tojson());
 }
 
 void browserwindow::loadurl(const std::string &url) {
+  assertuithread();
   if (webpage) webpage->load(QUrl(QString::fromStdString(url)));
 }
 
 void browserwindow::closebrowser() {
+  assertuithread();
   if (webpage && !closing) webpage->triggerAction(QWebEnginePage::RequestClose);
 }
 
 void browserwindow::onpost(const pagemessage &m) {
+  assertuithread();
   // Only the service's own pages may use the native powers.
   if (!webpage || !isserviceorigin(webpage->url(), client.serviceorigin)) {
     debugout("page bridge: message from another origin dropped: " + m.name);

@@ -1,12 +1,14 @@
 #include "browser/dispatcher.h"
 
 #include "browser/windowcontrol.h"
+#include "common/uithread.h"
 
 bool winposallowed(int left, int top, int screenwidth, int screenheight) {
   return top <= screenheight && left <= screenwidth;
 }
 
 bool dispatcher::onprocessmessage(const pagemessage &m) {
+  assertuithread();
   const std::string &name = m.name;
 
   if (name == msg::loadqxp) {

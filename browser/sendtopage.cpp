@@ -6,10 +6,12 @@
 
 #include "browser/browserclient.h"
 #include "browser/browserhandle.h"
+#include "common/uithread.h"
 
 namespace {
 // The UI-thread half: delivers at once, or drops.
 void delivertopage(const browserclient *client, const pagemessage &m) {
+  assertuithread();
   if (!client || !client->mainbrowser) return;
   browserhandle *browser = client->mainbrowser;
   if (!browser->isvalid() || !browser->hasmainframe()) return;
