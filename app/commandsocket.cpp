@@ -36,12 +36,12 @@ bool commandsocket::listen() {
       connect(client, &QLocalSocket::readyRead, this, [this, client] {
         while (client->canReadLine()) {
           const std::string line = client->readLine().trimmed().toStdString();
-          unsigned int wparam = 0;
-          const bool ok = parsecommandtext(line, wparam);
+          unsigned int command = 0;
+          const bool ok = parsecommandtext(line, command);
           const auto handover = ok ? std::nullopt : parsehandoverline(line);
           client->write(ok || (handover && onhandover) ? "ok\n" : "bad\n");
           client->flush();
-          if (ok) oncommand(wparam);
+          if (ok) oncommand(command);
           if (handover && onhandover) onhandover(*handover);
         }
       });
@@ -51,8 +51,8 @@ bool commandsocket::listen() {
 }
 
 int commandsocket::post(const std::string &commandtext) {
-  unsigned int wparam = 0;
-  if (!parsecommandtext(commandtext, wparam)) {
+  unsigned int command = 0;
+  if (!parsecommandtext(commandtext, command)) {
     std::fprintf(stderr, "orvalink-desktop: not a command: %s (give a number or \"hide\")\n", commandtext.c_str());
     return 2;
   }

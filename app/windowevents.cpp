@@ -11,21 +11,21 @@ bool activationshouldsend(bool activated, std::chrono::steady_clock::duration si
 
 std::string activationtext(const std::string &clipboard) { return clipboard.substr(0, 20); }
 
-commandkind classifycommand(unsigned int wparam, bool browserready) {
-  if ((wparam >> 16) == 0x200) return commandkind::hide;
+commandkind classifycommand(unsigned int command, bool browserready) {
+  if ((command >> 16) == 0x200) return commandkind::hide;
   if (!browserready) return commandkind::unhandled;
-  const unsigned int id = wparam & 0xFFFF;
+  const unsigned int id = command & 0xFFFF;
   if (id >= cmd_pagefirst && id <= cmd_pagelast) return commandkind::pageitem;
-  if (wparam == cmd_clipboardcall) return commandkind::clipboardcall;
+  if (command == cmd_clipboardcall) return commandkind::clipboardcall;
   if (id == cmd_about) return commandkind::about;
   if (id == cmd_exit) return commandkind::exit;
   if (id >= 32000 && id <= 32002) return commandkind::nothing;
   return commandkind::unhandled;
 }
 
-bool parsecommandtext(const std::string &text, unsigned int &wparam) {
+bool parsecommandtext(const std::string &text, unsigned int &command) {
   if (text == "hide") {
-    wparam = 0x200u << 16;
+    command = 0x200u << 16;
     return true;
   }
   if (text.empty() || text[0] == '-' || text[0] == '+') return false;
@@ -33,7 +33,7 @@ bool parsecommandtext(const std::string &text, unsigned int &wparam) {
   char *end = nullptr;
   const unsigned long v = std::strtoul(text.c_str(), &end, 0);
   if (errno != 0 || *end != '\0' || v > 0xFFFFFFFFul) return false;
-  wparam = static_cast<unsigned int>(v);
+  command = static_cast<unsigned int>(v);
   return true;
 }
 

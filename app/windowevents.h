@@ -24,11 +24,11 @@ enum class commandkind {
   exit,           // 105: close the main browser
   nothing,        // 32000..32002: accepted, no effect
 };
-commandkind classifycommand(unsigned int wparam, bool browserready);
+commandkind classifycommand(unsigned int command, bool browserready);
 
 // Parses the text given to --command=: a number (decimal or 0x hex) or "hide".
 // Returns false for anything else.
-bool parsecommandtext(const std::string &text, unsigned int &wparam);
+bool parsecommandtext(const std::string &text, unsigned int &command);
 
 // Where the 800 x 650 main window starts: flush with the bottom-right
 // corner of the primary screen. {x, y, width, height}.
