@@ -5,31 +5,12 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard } =
+const { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, activate } =
   require('./lib/harness');
 
 // The main window's client area starts at (1120, 430) on the test screen.
 const origin = { x: 1120, y: 430 };
 const at = (x, y) => [String(origin.x + x), String(origin.y + y)];
-
-// choose(point, ...keys) right-clicks at a screen point and, once the
-// program's menu is up, types the keys; it returns when the menu has closed.
-// A page that has only just been painted drops a click: without a menu a few
-// seconds later it clicks again (a late menu opens with its corner under the
-// pointer, where a further right-click does nothing).
-function chooser(program) {
-  return async (point, ...keys) => {
-    xdotool('mousemove', ...point);
-    let menu = null;
-    for (let tries = 0; !menu && tries < 5; tries++) {
-      xdotool('click', '3');
-      menu = await program.menu(3000).catch(() => null);
-    }
-    assert.ok(menu, 'no menu after five right-clicks');
-    xdotool('key', '--delay', '150', ...keys);
-    await program.menuclosed();
-  };
-}
 
 // Pages run what the test sends them: each /next answer is a script.
 function commandroute(service) {
@@ -78,7 +59,7 @@ test('menu on a page without JsSIP: clipboard by edit state, debug windows, Exit
       report({ loaded: true });
     </script>`);
   const program = new app({ origin: service.origin }).start();
-  const choose = chooser(program);
+  const choose = (point, ...keys) => program.choose(point, ...keys);
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.loaded);
   await window('orvalink Desktop for Windows');
@@ -133,7 +114,7 @@ test('menu on a page without JsSIP: clipboard by edit state, debug windows, Exit
   });
 
   await t.test('closing the DevTools window with the window manager leaves the program running', async () => {
-    xdotool('windowactivate', '--sync', devtools);
+    await activate(devtools);
     xdotool('key', 'alt+F4');
     await gone('DevTools');
     await sleep(500);
@@ -181,7 +162,7 @@ test('WebRTC and JsSIP logging in a page with a loopback call and a JsSIP stand-
     ${commandloop}
   </script>`);
   const program = new app({ origin: service.origin }).start();
-  const choose = chooser(program);
+  const choose = (point, ...keys) => program.choose(point, ...keys);
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.loaded);
   await window('orvalink Desktop for Windows');
@@ -267,7 +248,7 @@ test('WebRTC and JsSIP logging in a page with a loopback call and a JsSIP stand-
   await t.test('after a DevTools window closed, the tray\'s Exit still ends the program', async () => {
     await choose(body, 's');
     const id = await window('DevTools');
-    xdotool('windowactivate', '--sync', id);
+    await activate(id);
     xdotool('key', 'alt+F4');
     await gone('DevTools');
     const { code } = await program.stop();

@@ -8,7 +8,8 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn, execFileSync } = require('node:child_process');
-const { fakeservice, app, sleep, until, xdotool, mainwindowid, isviewable, root, exe } = require('./lib/harness');
+const { fakeservice, app, sleep, until, xdotool, mainwindowid, isviewable, root, exe, activate } =
+  require('./lib/harness');
 
 // Runs the program once more, as the desktop would; resolves with its exit
 // code, output and how long it took.
@@ -84,7 +85,7 @@ test('a running copy takes over later starts and dials their links', async (t) =
     t.after(() => other.kill());
     const otherid = await until(() => { try { return xdotool('search', '--name', '^another program$'); } catch { return null; } },
       'the other window');
-    xdotool('windowactivate', '--sync', otherid);
+    await activate(otherid);
     await until(() => activewindow() === otherid, 'the other window to be active');
     const r = await launch(['--service-origin=' + service.origin]);
     assert.equal(r.code, 0, r.err);

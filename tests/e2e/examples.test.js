@@ -9,7 +9,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, execFileSync } = require('node:child_process');
-const { fakeservice, app, sleep, until, xdotool, mainwindowid, clipboard, setclipboard, root, exe } =
+const { fakeservice, app, sleep, until, xdotool, mainwindowid, clipboard, setclipboard, root, exe, activate } =
   require('./lib/harness');
 const { handler: demohandler } = require('../../demo/server.js');
 
@@ -100,7 +100,7 @@ async function field(t, title, text, accessible) {
   t.after(() => p.kill());
   const id = await until(() => { try { return xdotool('search', '--name', '^' + title + '$'); } catch { return null; } },
     'the field window');
-  xdotool('windowactivate', '--sync', id);
+  await activate(id);
   await sleep(300);
   return id;
 }

@@ -4,35 +4,14 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { execFileSync } = require('node:child_process');
-const { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry } = require('./lib/harness');
+const { fakeservice, app, sleep, until, mainwindowid, geometry } = require('./lib/harness');
 
 const sh = (cmd, ...args) => execFileSync(cmd, args, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] });
 
-// The mapped menu of the program's main window `main`, or null.
-function openmenu(pid, main) {
-  let ids;
-  try {
-    ids = sh('xdotool', 'search', '--onlyvisible', '--pid', String(pid)).split('\n').filter(Boolean);
-  } catch {
-    return null;
-  }
-  const transientfor = (id) => /window id # (0x[0-9a-f]+)/.exec(sh('xprop', '-id', id, 'WM_TRANSIENT_FOR'))?.[1];
-  return ids.find((id) => Number(transientfor(id)) === Number(main)) || null;
-}
-
-// Right-clicks the middle of the main window and, once the menu is up, types the key.
+// Chooses a command of the menu in the middle of the main window by its key.
 async function choose(program, key) {
-  const main = await until(() => mainwindowid(), 'the main window');
-  const g = geometry(main);
-  xdotool('mousemove', String(g.x + g.width / 2), String(g.y + g.height / 2));
-  // A click that comes before the page takes input is lost: click again
-  // until the menu is up.
-  await until(() => {
-    xdotool('click', '3');
-    return until(() => openmenu(program.proc.pid, main), 'the menu', 3000).catch(() => null);
-  }, 'the menu');
-  xdotool('key', key);
-  await until(() => !openmenu(program.proc.pid, main), 'the menu to close');
+  const g = geometry(await until(() => mainwindowid(), 'the main window'));
+  await program.choose([g.x + g.width / 2, g.y + g.height / 2], key);
 }
 
 test('Exit with the DevTools and WebRTC Internals windows open ends the program through the shutdown', async (t) => {

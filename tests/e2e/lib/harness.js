@@ -245,10 +245,41 @@ class app {
   menuclosed(timeoutms = 15000) {
     return until(() => !menuid(this.proc.pid), 'the menu to close', timeoutms);
   }
+
+  // Right-clicks at a screen point [x, y] and, once the program's menu is up,
+  // types the keys; returns when the menu has closed. A page that has only
+  // just been painted drops a click: without a menu a few seconds later it
+  // clicks again (a late menu opens with its corner under the pointer, where
+  // a further right-click does nothing).
+  async choose(point, ...keys) {
+    xdotool('mousemove', ...point.map(String));
+    let menu = null;
+    for (let tries = 0; !menu && tries < 5; tries++) {
+      xdotool('click', '3');
+      menu = await this.menu(3000).catch(() => null);
+    }
+    if (!menu) throw new Error('no menu after five right-clicks');
+    xdotool('key', '--delay', '150', ...keys);
+    await this.menuclosed();
+  }
 }
 
 function xdotool(...args) {
   return execFileSync('xdotool', args, { encoding: 'utf8', timeout: 10000 }).trim();
+}
+
+// Activates a window through the window manager. Right after windows come
+// and go, icewm may briefly refuse the request (xdotool then reports that it
+// does not support _NET_ACTIVE_WINDOW): ask again until it takes it.
+function activate(id) {
+  return until(() => {
+    try {
+      xdotool('windowactivate', '--sync', id);
+      return true;
+    } catch {
+      return false;
+    }
+  }, 'window ' + id + ' to be activated', 10000, 200);
 }
 
 // The X11 id of the program's main window (by its title), or null.
@@ -342,5 +373,5 @@ function setclipboard(text) {
 }
 
 module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
-  wmstate, menuid,
+  wmstate, menuid, activate,
   setclipboard, root, exe };
