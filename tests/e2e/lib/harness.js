@@ -103,9 +103,14 @@ class fakeservice extends EventEmitter {
   scripted(extra = '') {
     const queue = [];
     let waiting = null;
-    // A page that navigates away leaves its request open: only the newest
-    // one is answered, and a closed one gives its script back to the queue.
+    let loads = 0;
+    // Scripts go to the newest document only. A page that navigates away may
+    // still ask for the next script (its loop goes on until the document is
+    // gone): such a request is never answered, and a script whose request
+    // closed unanswered goes back to the queue.
     this.route('/next', (req, res) => {
+      const document = Number(new URL(req.url, this.origin).searchParams.get('n'));
+      if (document !== loads) return;
       let answered = null;
       const send = (code) => {
         answered = code;
@@ -113,25 +118,30 @@ class fakeservice extends EventEmitter {
         res.end(code);
       };
       res.on('close', () => {
-        if (waiting === send) waiting = null;
+        if (waiting?.send === send) waiting = null;
         if (answered !== null && !res.writableFinished) queue.unshift(answered);
       });
-      if (queue.length) send(queue.shift()); else waiting = send;
+      if (queue.length) send(queue.shift()); else waiting = { send, document };
     });
-    let loads = 0;
     this.route('/loads', (req, res) => { res.writeHead(200); res.end(String(++loads)); });
     this.page(extra + `<script>
       (async function () {
         const n = Number(await (await fetch('/loads')).text());
         report({ ready: n });
         for (;;) {
-          const code = await (await fetch('/next')).text();
+          const code = await (await fetch('/next?n=' + n)).text();
           try { await (0, eval)(code); } catch (e) { report({ error: String(e) }); }
         }
       })();
     </script>`);
     return (code) => {
-      if (waiting) { const w = waiting; waiting = null; w(code); } else queue.push(code);
+      if (waiting && waiting.document === loads) {
+        const w = waiting;
+        waiting = null;
+        w.send(code);
+      } else {
+        queue.push(code);
+      }
     };
   }
 
