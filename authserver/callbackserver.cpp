@@ -6,14 +6,24 @@
 
 #include "authserver/httpserver.h"
 #include "common/debuglog.h"
+#include "common/socketowner.h"
 
 callbackserver::callbackserver(callbackserverconfig config) {
+  boost::asio::ip::tcp::endpoint endpoint;
   try {
-    boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address(config.address), config.port);
-    server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout);
+    endpoint = {boost::asio::ip::make_address(config.address), config.port};
+    server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout, config.owner);
   } catch (const std::exception &e) {
+    std::string holder;
+    if (endpoint.address().is_v4() && endpoint.port() != 0) {
+      std::optional<uid_t> uid = listeneruid(ipv4address(endpoint));
+      if (uid && *uid != config.owner) {
+        otheruser = uid;
+        holder = "; another user's copy of the program (uid " + std::to_string(*uid) + ") holds the port";
+      }
+    }
     debugout("callback server: cannot listen on " + config.address + ":" + std::to_string(config.port) + ": " +
-             e.what() + "; sign-in completion will not reach the program");
+             e.what() + holder + "; sign-in completion will not reach the program");
     return;
   }
   network = std::thread([this] { run(); });

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <boost/asio/io_context.hpp>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "protocol/pagemessage.h"
@@ -20,7 +25,16 @@ struct callbackserverconfig {
   pagesink notify;
   // How long a client may stay connected without sending its request.
   std::chrono::milliseconds idletimeout{5000};
+  // The one user whose connections may complete the sign-in: loopback is
+  // shared by every user of the machine, and a code must not reach another
+  // user's page. Others, and connections whose owner is unknown, get 404.
+  uid_t owner = ::geteuid();
 };
+
+// What the page's "winAuth" shows when another user's copy holds the port.
+inline constexpr std::string_view signintitle = "Sign-in";
+inline constexpr std::string_view signinblockedtext =
+    "Sign-in through the browser cannot complete while another user's copy of the program is running.";
 
 // The running sign-in listener: its io loop, the server and the one network
 // thread that runs the loop. Owned by whoever started it.
@@ -28,7 +42,8 @@ class callbackserver {
  public:
   // Starts listening and the network thread. When the endpoint cannot be
   // listened on (another copy of the program holds the port), says so in
-  // the debug output and runs without a listener.
+  // the debug output, naming another user's copy when one holds it, and
+  // runs without a listener.
   explicit callbackserver(callbackserverconfig config);
   // Stops the io loop and waits for the network thread, which ends at once;
   // open connections are abandoned.
@@ -39,12 +54,16 @@ class callbackserver {
   bool listening() const { return server != nullptr; }
   // The bound port, 0 when not listening.
   unsigned short port() const;
+  // When not listening because another user's program holds the endpoint:
+  // that user's id.
+  std::optional<uid_t> heldbyotheruser() const { return otheruser; }
 
  private:
   void run();
 
   boost::asio::io_context io;
   std::unique_ptr<httpserver> server;
+  std::optional<uid_t> otheruser;
   std::thread network;
 };
 

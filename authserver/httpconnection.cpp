@@ -4,12 +4,24 @@
 #include <string>
 
 #include "authserver/httprequest.h"
+#include "authserver/httpserver.h"
 #include "common/debuglog.h"
+#include "common/socketowner.h"
 
-httpconnection::httpconnection(boost::asio::io_context &io, pagesink n, std::chrono::milliseconds timeout)
-    : sock(io), deadline(io), notify(std::move(n)), idletimeout(timeout) {}
+httpconnection::httpconnection(boost::asio::io_context &io, pagesink n, std::chrono::milliseconds timeout, uid_t user)
+    : sock(io), deadline(io), notify(std::move(n)), idletimeout(timeout), owner(user) {}
+
+std::optional<uid_t> httpconnection::connectinguser() const {
+  boost::system::error_code localerror, peererror;
+  boost::asio::ip::tcp::endpoint local = sock.local_endpoint(localerror);
+  boost::asio::ip::tcp::endpoint peer = sock.remote_endpoint(peererror);
+  if (localerror || peererror || !local.address().is_v4() || !peer.address().is_v4()) return std::nullopt;
+  return loopbackpeeruid(ipv4address(local), ipv4address(peer));
+}
 
 void httpconnection::start() {
+  // Asked now, while the connecting socket surely exists.
+  peeruser = connectinguser();
   // A client that sends nothing must not hold its connection: when the
   // deadline passes first, the read ends as cancelled and gets the 404 reply.
   deadline.expires_after(idletimeout);
@@ -29,7 +41,13 @@ void httpconnection::handledeadline(const boost::system::error_code &error) {
 
 void httpconnection::handleread(const boost::system::error_code &error, std::size_t bytes) {
   std::string_view reply = notfoundreply;
-  if (!error) {
+  if (peeruser != owner) {
+    // Another user's browser (or program): its code is not for this user's
+    // page, and not for this user's log either.
+    debugout(peeruser ? "callback server: refused a connection of uid " + std::to_string(*peeruser) +
+                            ", not this program's user"
+                      : std::string("callback server: refused a connection whose owner could not be determined"));
+  } else if (!error) {
     try {
       // Only this one read counts: a request line that has not fully arrived
       // in it is not found.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <array>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -7,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "protocol/pagemessage.h"
@@ -17,20 +20,24 @@ class httpconnection : public std::enable_shared_from_this<httpconnection> {
  public:
   static constexpr std::size_t buffersize = 8096;
 
-  httpconnection(boost::asio::io_context &io, pagesink notify, std::chrono::milliseconds idletimeout);
+  // Only a connection made by the user `owner` may complete the sign-in.
+  httpconnection(boost::asio::io_context &io, pagesink notify, std::chrono::milliseconds idletimeout, uid_t owner);
 
   boost::asio::ip::tcp::socket &socket() { return sock; }
 
-  // Starts the one read and the idle deadline.
+  // Finds who connected, then starts the one read and the idle deadline.
   void start();
 
  private:
   void handleread(const boost::system::error_code &error, std::size_t bytes);
   void handledeadline(const boost::system::error_code &error);
+  std::optional<uid_t> connectinguser() const;
 
   boost::asio::ip::tcp::socket sock;
   boost::asio::steady_timer deadline;
   pagesink notify;
   std::chrono::milliseconds idletimeout;
+  uid_t owner;
+  std::optional<uid_t> peeruser;
   std::array<char, buffersize> buffer{};
 };

@@ -12,9 +12,17 @@ namespace {
 constexpr std::chrono::milliseconds acceptretrydelay{100};
 }  // namespace
 
+sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(endpoint.port());
+  address.sin_addr.s_addr = htonl(endpoint.address().to_v4().to_uint());
+  return address;
+}
+
 httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint, pagesink n,
-                       std::chrono::milliseconds timeout)
-    : io(context), acceptor(context), retry(context), notify(std::move(n)), idletimeout(timeout) {
+                       std::chrono::milliseconds timeout, uid_t user)
+    : io(context), acceptor(context), retry(context), notify(std::move(n)), idletimeout(timeout), owner(user) {
   acceptor.open(endpoint.protocol());
   acceptor.set_option(boost::asio::socket_base::reuse_address(true));
   acceptor.bind(endpoint);
@@ -24,7 +32,7 @@ httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::
 }
 
 void httpserver::waitaccept() {
-  auto connection = std::make_shared<httpconnection>(io, notify, idletimeout);
+  auto connection = std::make_shared<httpconnection>(io, notify, idletimeout, owner);
   acceptor.async_accept(connection->socket(), [this, connection](const boost::system::error_code &error) {
     handleaccept(connection, error);
   });

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/types.h>
+
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -10,13 +13,17 @@
 
 class httpconnection;
 
+// An IPv4 endpoint as the socket calls take it.
+sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint);
+
 // The sign-in listener's acceptor. Constructed on any thread; from then on
 // used only by the thread that runs the io loop. Construction throws
 // boost::system::system_error when the endpoint cannot be listened on.
 class httpserver {
  public:
+  // Only connections of the user `owner` complete the sign-in.
   httpserver(boost::asio::io_context &io, const boost::asio::ip::tcp::endpoint &endpoint, pagesink notify,
-             std::chrono::milliseconds idletimeout);
+             std::chrono::milliseconds idletimeout, uid_t owner);
 
   // The bound port (the real one when constructed with port 0).
   unsigned short port() const { return boundport; }
@@ -31,6 +38,7 @@ class httpserver {
   boost::asio::steady_timer retry;
   pagesink notify;
   std::chrono::milliseconds idletimeout;
+  uid_t owner;
   unsigned short boundport = 0;
   bool acceptfailing = false;
 };

@@ -18,6 +18,7 @@
 
 #include "authserver/callbackserver.h"
 #include "authserver/httprequest.h"
+#include "common/socketowner.h"
 
 using namespace std::chrono_literals;
 using clock_type = std::chrono::steady_clock;
@@ -134,6 +135,46 @@ TEST(authrequest, logged_target_cannot_break_or_colour_the_line) {
   EXPECT_EQ(loggabletarget("/caf\xc3\xa9"), "/caf\xc3\xa9");
 }
 
+TEST(authserver, kernel_names_the_owner_of_a_loopback_connection_and_of_a_listener) {
+  boost::asio::io_context io;
+  boost::asio::ip::tcp::acceptor listener(io, {boost::asio::ip::make_address("127.0.0.1"), 0});
+  boost::asio::ip::tcp::socket connecting(io), accepted(io);
+  connecting.connect(listener.local_endpoint());
+  listener.accept(accepted);
+  auto v4 = [](const boost::asio::ip::tcp::endpoint &e) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(e.port());
+    a.sin_addr.s_addr = htonl(e.address().to_v4().to_uint());
+    return a;
+  };
+  sockaddr_in local = v4(accepted.local_endpoint()), peer = v4(accepted.remote_endpoint());
+  EXPECT_EQ(loopbackpeeruid(local, peer), geteuid());
+  EXPECT_EQ(listeneruid(local), geteuid());
+  // The same ends the other way round name the accepted socket, ours too;
+  // a port nobody connected from names nothing.
+  EXPECT_EQ(loopbackpeeruid(peer, local), geteuid());
+  sockaddr_in stranger = peer;
+  stranger.sin_port = htons(static_cast<unsigned short>(ntohs(peer.sin_port) ^ 1));
+  EXPECT_EQ(loopbackpeeruid(local, stranger), std::nullopt);
+}
+
+TEST(authserver, connection_of_another_user_gets_404_and_page_hears_nothing) {
+  pagerecorder page;
+  callbackserverconfig config;
+  config.port = 0;
+  config.notify = page.notifier();
+  config.owner = geteuid() + 1;
+  testing::internal::CaptureStderr();
+  auto server = startcallbackserver(std::move(config));
+  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=secret")), notfound);
+  stopcallbackserver(std::move(server));
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(page.received().empty());
+  EXPECT_NE(log.find("refused a connection of uid " + std::to_string(geteuid())), std::string::npos) << log;
+  EXPECT_EQ(log.find("secret"), std::string::npos) << log;
+}
+
 TEST(authserver, completion_request_gets_success_page_and_page_gets_target) {
   pagerecorder page;
   auto server = startonanyport(page);
@@ -244,12 +285,26 @@ TEST(authserver, port_in_use_leaves_program_running_without_listener) {
   config.port = taken;
   config.notify = page.notifier();
   testing::internal::CaptureStderr();
-  auto server = startcallbackserver(std::move(config));
+  auto server = startcallbackserver(callbackserverconfig(config));
   std::string log = testing::internal::GetCapturedStderr();
   ASSERT_NE(server, nullptr);
   EXPECT_FALSE(server->listening());
   EXPECT_EQ(server->port(), 0);
   EXPECT_NE(log.find("callback server: cannot listen on 127.0.0.1:" + std::to_string(taken)), std::string::npos) << log;
+  // Held by this user: no other user's copy to name.
+  EXPECT_EQ(server->heldbyotheruser(), std::nullopt);
+  EXPECT_EQ(log.find("another user"), std::string::npos) << log;
+  stopcallbackserver(std::move(server));
+
+  // Seen by a program of another user, the holder is named.
+  config.owner = geteuid() + 1;
+  testing::internal::CaptureStderr();
+  server = startcallbackserver(std::move(config));
+  log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(server->heldbyotheruser(), geteuid());
+  EXPECT_NE(log.find("another user's copy of the program (uid " + std::to_string(geteuid()) + ") holds the port"),
+            std::string::npos)
+      << log;
   stopcallbackserver(std::move(server));
 
   // The other program keeps its port.
