@@ -11,6 +11,7 @@ const http = require('node:http');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
+const { execFile, execFileSync } = require('node:child_process');
 const { fakeservice, app, sleep, until } = require('./lib/harness');
 
 const port = 25652;
@@ -22,6 +23,20 @@ function get(pathname) {
       res.on('data', (c) => { body += c; });
       res.on('end', () => resolve({ status: res.statusCode, body }));
     }).on('error', reject);
+  });
+}
+
+// Runs a command as the unprivileged user "nobody" (in this network
+// namespace, which a child inherits); null when this run cannot switch users.
+const nobody = ['--reuid=65534', '--regid=65534', '--clear-groups'];
+function asnobody() {
+  try {
+    execFileSync('setpriv', [...nobody, 'true'], { stdio: 'ignore' });
+  } catch {
+    return null;
+  }
+  return (command, args) => new Promise((resolve) => {
+    execFile('setpriv', [...nobody, command, ...args], (error, stdout) => resolve({ error, stdout }));
   });
 }
 
@@ -52,6 +67,19 @@ test('sign-in through the system browser and the loopback listener', async (t) =
     run(`winAuth('${url}', function (target) { report({ auth: target }); })`);
     await until(() => browser.urls().length, 'the system browser');
     assert.deepEqual(browser.urls(), [url]);
+  });
+
+  await t.test('another user\'s browser gets 404 and the page hears nothing', async (s) => {
+    const other = asnobody();
+    if (!other) return s.skip('cannot run a command as another user here');
+    assert.ok(!program.lines.some((l) => l.startsWith('callback server: cannot listen')),
+      'port ' + port + ' is taken by another program');
+    const { stdout } = await other('curl', ['-s', '-o', '/dev/null', '-w', '%{http_code}',
+      'http://127.0.0.1:' + port + '/api/user/completeauth?code=other']);
+    assert.equal(stdout, '404');
+    await program.line(/^callback server: refused a connection of uid 65534, not this program's user$/);
+    // The page would have heard of it before this program's own sign-in below.
+    assert.ok(!program.lines.some((l) => l.includes('code=other')));
   });
 
   await t.test('the redirect to the listener completes the page\'s sign-in', async () => {
