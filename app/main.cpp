@@ -12,6 +12,7 @@
 #include <QWebEngineView>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "app/appglobals.h"
@@ -216,10 +217,17 @@ int main(int argc, char **argv) {
                    [&globals](const std::string &command) { globals->updatecommand = command; }});
   traymenuadapter pagemenu(globals->tray);
   pluginrequestsadapter pageplugins(plugins);
+  // Set once the sign-in listener has started: another user's copy holds its
+  // port, so a sign-in in the system browser would complete in that copy.
+  std::optional<uid_t> signinheldby;
   dispatcher commands({desktop, window, pagemenu, pageplugins, balloons,
                        [&updates](const std::string &version) { updates.run(version); },
                        [&globals](const std::string &jsontext) {
                          if (globals->lua) onpageevent(globals->lua.get(), jsontext);
+                       },
+                       [&signinheldby, &balloons] {
+                         if (signinheldby)
+                           balloons({std::string(signintitle), std::string(signinblockedtext), balloonicon::info});
                        }});
   // Telephone links are dialled the way qx.dial does, once the page can take them.
   dialrelay dials([&topage](const std::string &number) { topage(pagemessage(std::string(msg::dial), {number})); });
@@ -242,6 +250,7 @@ int main(int argc, char **argv) {
   callbackserverconfig signin;
   signin.notify = topage;
   std::unique_ptr<callbackserver> signinlistener = startcallbackserver(std::move(signin));
+  signinheldby = signinlistener->heldbyotheruser();
 
   // Commands posted by other programs, and the requests of later starts.
   commandsocket commandlistener([&window](unsigned int command) { window.oncommand(command); },

@@ -65,6 +65,7 @@ bool dispatcher::onprocessmessage(const pagemessage &m) {
     return true;
   }
   if (name == msg::winauth) {
+    if (to.signinstarting) to.signinstarting();
     to.desktop.openurl(m.getstring(0));
     return true;
   }

@@ -54,6 +54,9 @@ struct dispatchtargets {
   std::function<void(const std::string &version)> runupdate;
   // "winOnEvent", with the page's JSON text: for the scripts.
   std::function<void(const std::string &jsontext)> pageevent;
+  // "winAuth", before the system browser opens the sign-in address: where
+  // the program says when the sign-in cannot come back to it.
+  std::function<void()> signinstarting;
 };
 
 // "winPos" is carried out unless the window would start beyond the screen's

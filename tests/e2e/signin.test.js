@@ -11,7 +11,7 @@ const http = require('node:http');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
-const { execFile, execFileSync } = require('node:child_process');
+const { execFile, execFileSync, spawn } = require('node:child_process');
 const { fakeservice, app, sleep, until } = require('./lib/harness');
 
 const port = 25652;
@@ -122,4 +122,41 @@ test('with the listener\'s port taken the program runs on without it and says so
   run(`winNotification('still', 'running')`);
   await program.line(/^balloon: still \| running$/);
   assert.equal((await program.stop()).code, 0);
+});
+
+test('with another user\'s program on the port, winAuth says sign-in cannot complete', async (t) => {
+  if (!asnobody()) return t.skip('cannot run a command as another user here');
+  // Another user's program holding the port; one that has just ended may
+  // still hold it for a moment, so it tries again.
+  const hold = `require('net').createServer((s) => s.destroy()).on('error', () => process.exit(1))
+    .listen(${port}, '127.0.0.1', () => console.log('listening'))`;
+  let holder;
+  for (let i = 0; i < 20 && !holder; i++) {
+    const p = spawn('setpriv', [...nobody, process.execPath, '-e', hold], { stdio: ['ignore', 'pipe', 'ignore'] });
+    const listening = await new Promise((resolve) => {
+      p.stdout.once('data', () => resolve(true));
+      p.once('exit', () => resolve(false));
+    });
+    if (listening) holder = p; else await sleep(250);
+  }
+  assert.ok(holder, 'the other user\'s program could not take port ' + port);
+  const browser = systembrowser();
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin, env: { PATH: browser.dir + ':' + process.env.PATH } }).start();
+  t.after(async () => {
+    program.kill();
+    await program.exited;
+    await service.stop();
+    holder.kill();
+    fs.rmSync(browser.dir, { recursive: true, force: true });
+  });
+
+  await program.line(/^callback server: cannot listen on .*another user's copy of the program \(uid 65534\) holds the port/);
+  await service.report((x) => x.ready === 1);
+  run(`winAuth('${service.origin}/signin', function () {})`);
+  await program.line(/^balloon: Sign-in \| Sign-in through the browser cannot complete while another user's copy/);
+  // The browser is still sent to the sign-in page.
+  await until(() => browser.urls().length, 'the system browser');
+  assert.deepEqual(browser.urls(), [service.origin + '/signin']);
 });

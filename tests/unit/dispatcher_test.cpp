@@ -67,6 +67,7 @@ struct fixture : ::testing::Test {
   traymenuadapter menu{tray};
   std::vector<balloonrequest> balloons;
   std::vector<std::string> updates, events, downloads;
+  int signins = 0;
   pluginregistry registry;
   pluginhost plugins{
       registry, qxpenv{topage, {}, {}, {}},
@@ -75,7 +76,7 @@ struct fixture : ::testing::Test {
   dispatcher commands{{desktop, window, menu, pluginrequests,
                        [this](const balloonrequest &b) { balloons.push_back(b); },
                        [this](const std::string &version) { updates.push_back(version); },
-                       [this](const std::string &json) { events.push_back(json); }}};
+                       [this](const std::string &json) { events.push_back(json); }, [this] { ++signins; }}};
 
   fixture() { client->onaftercreated(&browser); }
   void deliver() { QCoreApplication::processEvents(); }
@@ -156,6 +157,7 @@ TEST_F(fixture, window_commands_show_hide_toggle_and_pin) {
 TEST_F(fixture, desktop_commands_and_unknown_names) {
   EXPECT_TRUE(run(pagemessage("winAuth", {std::string("https://sign.in/x")})));
   EXPECT_EQ(desktop.opened, (std::vector<std::string>{"https://sign.in/x"}));
+  EXPECT_EQ(signins, 1);
   run(pagemessage("winClearCookies"));
   EXPECT_EQ(desktop.cookieclears, 1);
   run(pagemessage("winCopy", {std::string("abc")}));
