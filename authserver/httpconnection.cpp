@@ -4,24 +4,13 @@
 #include <string>
 
 #include "authserver/httprequest.h"
-#include "authserver/httpserver.h"
 #include "common/debuglog.h"
-#include "common/socketowner.h"
 
 httpconnection::httpconnection(boost::asio::io_context &io, pagesink n, std::chrono::milliseconds timeout, uid_t user)
     : sock(io), deadline(io), notify(std::move(n)), idletimeout(timeout), owner(user) {}
 
-std::optional<uid_t> httpconnection::connectinguser() const {
-  boost::system::error_code localerror, peererror;
-  boost::asio::ip::tcp::endpoint local = sock.local_endpoint(localerror);
-  boost::asio::ip::tcp::endpoint peer = sock.remote_endpoint(peererror);
-  if (localerror || peererror || !local.address().is_v4() || !peer.address().is_v4()) return std::nullopt;
-  return loopbackpeeruid(ipv4address(local), ipv4address(peer));
-}
-
-void httpconnection::start() {
-  // Asked now, while the connecting socket surely exists.
-  peeruser = connectinguser();
+void httpconnection::start(std::optional<uid_t> user) {
+  peeruser = user;
   // A client that sends nothing must not hold its connection: when the
   // deadline passes first, the read ends as cancelled and gets the 404 reply.
   deadline.expires_after(idletimeout);

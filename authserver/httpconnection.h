@@ -25,13 +25,13 @@ class httpconnection : public std::enable_shared_from_this<httpconnection> {
 
   boost::asio::ip::tcp::socket &socket() { return sock; }
 
-  // Finds who connected, then starts the one read and the idle deadline.
-  void start();
+  // Starts the one read and the idle deadline; `peeruser` is the user who
+  // connected, when known.
+  void start(std::optional<uid_t> peeruser);
 
  private:
   void handleread(const boost::system::error_code &error, std::size_t bytes);
   void handledeadline(const boost::system::error_code &error);
-  std::optional<uid_t> connectinguser() const;
 
   boost::asio::ip::tcp::socket sock;
   boost::asio::steady_timer deadline;

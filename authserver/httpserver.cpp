@@ -38,13 +38,24 @@ void httpserver::waitaccept() {
   });
 }
 
+std::optional<uid_t> httpserver::connectinguser(const boost::asio::ip::tcp::socket &accepted) {
+  boost::system::error_code localerror, peererror;
+  boost::asio::ip::tcp::endpoint local = accepted.local_endpoint(localerror);
+  boost::asio::ip::tcp::endpoint peer = accepted.remote_endpoint(peererror);
+  if (localerror || peererror || !local.address().is_v4() || !peer.address().is_v4()) return std::nullopt;
+  // The connecting socket's own end is our peer.
+  return owners.tcpsocketuid(ipv4address(peer), ipv4address(local));
+}
+
 void httpserver::handleaccept(const std::shared_ptr<httpconnection> &connection,
                               const boost::system::error_code &error) {
   if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
   if (!error) {
     acceptfailing = false;
+    // Asked now, while the connecting socket surely exists.
+    std::optional<uid_t> user = connectinguser(connection->socket());
     waitaccept();
-    connection->start();
+    connection->start(user);
     return;
   }
   // A failed accept (descriptor table full, memory short, a peer that gave

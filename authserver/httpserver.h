@@ -8,7 +8,9 @@
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <memory>
+#include <optional>
 
+#include "common/socketowner.h"
 #include "protocol/pagemessage.h"
 
 class httpconnection;
@@ -31,6 +33,7 @@ class httpserver {
  private:
   void waitaccept();
   void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
+  std::optional<uid_t> connectinguser(const boost::asio::ip::tcp::socket &accepted);
 
   boost::asio::io_context &io;
   boost::asio::ip::tcp::acceptor acceptor;
@@ -39,6 +42,7 @@ class httpserver {
   pagesink notify;
   std::chrono::milliseconds idletimeout;
   uid_t owner;
+  socketowners owners;
   unsigned short boundport = 0;
   bool acceptfailing = false;
 };

@@ -16,8 +16,8 @@ constexpr unsigned char synreceived = 3;  // a connection request not yet accept
 constexpr unsigned char timewait = 6;
 }  // namespace
 
-std::optional<uid_t> tcpsocketuid(const sockaddr_in &self, const sockaddr_in &remote) {
-  ownedfd diag(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+std::optional<uid_t> socketowners::tcpsocketuid(const sockaddr_in &self, const sockaddr_in &remote) {
+  if (!diag) diag.reset(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
   if (!diag) return std::nullopt;
 
   struct {
@@ -28,6 +28,7 @@ std::optional<uid_t> tcpsocketuid(const sockaddr_in &self, const sockaddr_in &re
   ask.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
   // No NLM_F_DUMP: the kernel looks the one socket up by its addresses.
   ask.header.nlmsg_flags = NLM_F_REQUEST;
+  ask.header.nlmsg_seq = ++sequence;
   ask.request.sdiag_family = AF_INET;
   ask.request.sdiag_protocol = IPPROTO_TCP;
   ask.request.idiag_states = ~0u;
@@ -45,22 +46,26 @@ std::optional<uid_t> tcpsocketuid(const sockaddr_in &self, const sockaddr_in &re
     return std::nullopt;
 
   // The kernel answers within the send, so the answer is already queued:
-  // never wait for it on the caller's thread.
+  // never wait for it on the caller's thread. Answers to earlier questions
+  // that were given up on are passed over by their sequence number.
   alignas(nlmsghdr) std::array<char, 8192> answer;
-  ssize_t got = ::recv(diag.get(), answer.data(), answer.size(), MSG_DONTWAIT);
-  if (got <= 0) return std::nullopt;
-  auto *reply = reinterpret_cast<nlmsghdr *>(answer.data());
-  auto length = static_cast<unsigned int>(got);
-  // An error message (ENOENT: no such socket) or anything unexpected: unknown.
-  if (!NLMSG_OK(reply, length) || reply->nlmsg_type != SOCK_DIAG_BY_FAMILY ||
-      reply->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-    return std::nullopt;
-  inet_diag_msg found;
-  std::memcpy(&found, NLMSG_DATA(reply), sizeof found);
-  // A closed connection's remains and a half-open one belong to nobody; the
-  // kernel reports them with uid 0, which must not pass for root's.
-  if (found.idiag_state == timewait || found.idiag_state == synreceived) return std::nullopt;
-  return static_cast<uid_t>(found.idiag_uid);
+  for (;;) {
+    ssize_t got = ::recv(diag.get(), answer.data(), answer.size(), MSG_DONTWAIT);
+    if (got <= 0) return std::nullopt;
+    auto *reply = reinterpret_cast<nlmsghdr *>(answer.data());
+    auto length = static_cast<unsigned int>(got);
+    if (!NLMSG_OK(reply, length)) return std::nullopt;
+    if (reply->nlmsg_seq != sequence) continue;
+    // An error message (ENOENT: no such socket) or anything unexpected: unknown.
+    if (reply->nlmsg_type != SOCK_DIAG_BY_FAMILY || reply->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+      return std::nullopt;
+    inet_diag_msg found;
+    std::memcpy(&found, NLMSG_DATA(reply), sizeof found);
+    // A closed connection's remains and a half-open one belong to nobody; the
+    // kernel reports them with uid 0, which must not pass for root's.
+    if (found.idiag_state == timewait || found.idiag_state == synreceived) return std::nullopt;
+    return static_cast<uid_t>(found.idiag_uid);
+  }
 }
 
 std::optional<uid_t> listeneruid(const sockaddr_in &address) {
