@@ -18,6 +18,8 @@ class httpserver;
 // Where and how the sign-in listener runs. The defaults are the program's:
 // the fixed loopback port the service sends the browser to.
 struct callbackserverconfig {
+  // An IPv4 address: the owner of a connection is looked up for IPv4 only,
+  // and a connection whose owner is unknown is refused.
   std::string address = "127.0.0.1";
   unsigned short port = 25652;
   // Where the page's "onCompleteAuth" message goes; called on the network
