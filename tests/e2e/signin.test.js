@@ -49,7 +49,9 @@ function systembrowser() {
   return { dir, urls };
 }
 
-test('sign-in through the system browser and the loopback listener', async (t) => {
+// The program against a scripted fake service, its system browser a recorder;
+// all of it (and `also`, when given) goes when the test ends.
+async function signinprogram(t, also = () => {}) {
   const browser = systembrowser();
   const service = await new fakeservice().start();
   const run = service.scripted();
@@ -58,8 +60,14 @@ test('sign-in through the system browser and the loopback listener', async (t) =
     program.kill();
     await program.exited;
     await service.stop();
+    also();
     fs.rmSync(browser.dir, { recursive: true, force: true });
   });
+  return { browser, service, run, program };
+}
+
+test('sign-in through the system browser and the loopback listener', async (t) => {
+  const { browser, service, run, program } = await signinprogram(t);
   await service.report((x) => x.ready === 1);
 
   await t.test('winAuth gives the system browser the URL as the page wrote it', async () => {
@@ -140,17 +148,7 @@ test('with another user\'s program on the port, winAuth says sign-in cannot comp
     if (listening) holder = p; else await sleep(250);
   }
   assert.ok(holder, 'the other user\'s program could not take port ' + port);
-  const browser = systembrowser();
-  const service = await new fakeservice().start();
-  const run = service.scripted();
-  const program = new app({ origin: service.origin, env: { PATH: browser.dir + ':' + process.env.PATH } }).start();
-  t.after(async () => {
-    program.kill();
-    await program.exited;
-    await service.stop();
-    holder.kill();
-    fs.rmSync(browser.dir, { recursive: true, force: true });
-  });
+  const { browser, service, run, program } = await signinprogram(t, () => holder.kill());
 
   await program.line(/^callback server: cannot listen on .*another user's copy of the program \(uid 65534\) holds the port/);
   await service.report((x) => x.ready === 1);
