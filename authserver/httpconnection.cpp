@@ -6,14 +6,20 @@
 #include "authserver/httprequest.h"
 #include "common/debuglog.h"
 
-httpconnection::httpconnection(boost::asio::io_context &io, pagesink n, std::chrono::milliseconds timeout, uid_t user)
-    : sock(io), deadline(io), notify(std::move(n)), idletimeout(timeout), owner(user) {}
+httpconnection::httpconnection(boost::asio::io_context &io, std::shared_ptr<listenershared> s)
+    : sock(io), deadline(io), shared(std::move(s)) {}
+
+httpconnection::~httpconnection() {
+  if (counted) --shared->open;
+}
 
 void httpconnection::start(std::optional<uid_t> user) {
+  ++shared->open;
+  counted = true;
   peeruser = user;
   // A client that sends nothing must not hold its connection: when the
   // deadline passes first, the read ends as cancelled and gets the 404 reply.
-  deadline.expires_after(idletimeout);
+  deadline.expires_after(shared->idletimeout);
   deadline.async_wait(
       [self = shared_from_this()](const boost::system::error_code &error) { self->handledeadline(error); });
   sock.async_read_some(boost::asio::buffer(buffer),
@@ -30,7 +36,7 @@ void httpconnection::handledeadline(const boost::system::error_code &error) {
 
 void httpconnection::handleread(const boost::system::error_code &error, std::size_t bytes) {
   std::string_view reply = notfoundreply;
-  if (peeruser != owner) {
+  if (peeruser != shared->owner) {
     // Another user's browser (or program): its code is not for this user's
     // page, and not for this user's log either.
     debugout(peeruser ? "callback server: refused a connection of uid " + std::to_string(*peeruser) +
@@ -38,13 +44,19 @@ void httpconnection::handleread(const boost::system::error_code &error, std::siz
                       : std::string("callback server: refused a connection whose owner could not be determined"));
   } else if (!error) {
     try {
-      // Only this one read counts: a request line that has not fully arrived
-      // in it is not found.
-      if (std::optional<std::string_view> target = requesttarget(std::string_view(buffer.data(), bytes))) {
-        debugout(loggabletarget(*target));
-        if (iscompleteauth(*target)) {
+      // Only this one read counts: a request line or header fields that have
+      // not fully arrived in it are not found.
+      std::string_view request(buffer.data(), bytes);
+      std::optional<std::string_view> target = requesttarget(request);
+      if (target) debugout(loggabletarget(*target));
+      if (target && iscompleteauth(*target)) {
+        if (istoplevelnavigation(headerfields(request, *target), shared->port)) {
           reply = successreply;
-          if (notify) notify(pagemessage(std::string(msg::oncompleteauth), {std::string(*target)}));
+          if (shared->notify) shared->notify(pagemessage(std::string(msg::oncompleteauth), {std::string(*target)}));
+        } else {
+          // Another page's image or fetch, or a name other than loopback's:
+          // neither may complete the sign-in nor use up the page's callback.
+          debugout("callback server: refused a sign-in request that is not a browser's top-level navigation to it");
         }
       }
     } catch (...) {

@@ -14,19 +14,37 @@
 
 #include "protocol/pagemessage.h"
 
+// What the listener's connections share with it: fixed once it listens, and
+// the count of open connections. Shared ownership, so that connections
+// abandoned at shut-down, released with the io loop after the server, still
+// find it.
+struct listenershared {
+  pagesink notify;
+  // How long a client may stay connected without sending its request.
+  std::chrono::milliseconds idletimeout;
+  // Only a connection made by this user may complete the sign-in.
+  uid_t owner;
+  // The bound port, which a browser's Host field names.
+  unsigned short port = 0;
+  // Connections started and not yet released.
+  std::size_t open = 0;
+};
+
 // One accepted connection of the sign-in listener: one read, one reply, close.
 // Owned jointly by its pending operations; released after the last one ends.
 class httpconnection : public std::enable_shared_from_this<httpconnection> {
  public:
   static constexpr std::size_t buffersize = 8096;
 
-  // Only a connection made by the user `owner` may complete the sign-in.
-  httpconnection(boost::asio::io_context &io, pagesink notify, std::chrono::milliseconds idletimeout, uid_t owner);
+  httpconnection(boost::asio::io_context &io, std::shared_ptr<listenershared> shared);
+  ~httpconnection();
+  httpconnection(const httpconnection &) = delete;
+  httpconnection &operator=(const httpconnection &) = delete;
 
   boost::asio::ip::tcp::socket &socket() { return sock; }
 
-  // Starts the one read and the idle deadline; `peeruser` is the user who
-  // connected, when known.
+  // Counts the connection as open, starts the one read and the idle
+  // deadline; `peeruser` is the user who connected, when known.
   void start(std::optional<uid_t> peeruser);
 
  private:
@@ -35,9 +53,8 @@ class httpconnection : public std::enable_shared_from_this<httpconnection> {
 
   boost::asio::ip::tcp::socket sock;
   boost::asio::steady_timer deadline;
-  pagesink notify;
-  std::chrono::milliseconds idletimeout;
-  uid_t owner;
+  std::shared_ptr<listenershared> shared;
+  bool counted = false;
   std::optional<uid_t> peeruser;
   std::array<char, buffersize> buffer{};
 };

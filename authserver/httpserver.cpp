@@ -22,17 +22,22 @@ sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint) {
 
 httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint, pagesink n,
                        std::chrono::milliseconds timeout, uid_t user)
-    : io(context), acceptor(context), retry(context), notify(std::move(n)), idletimeout(timeout), owner(user) {
+    : io(context),
+      acceptor(context),
+      retry(context),
+      shared(std::make_shared<listenershared>(listenershared{std::move(n), timeout, user})) {
   acceptor.open(endpoint.protocol());
   acceptor.set_option(boost::asio::socket_base::reuse_address(true));
   acceptor.bind(endpoint);
   acceptor.listen(boost::asio::socket_base::max_listen_connections);
   boundport = acceptor.local_endpoint().port();
+  shared->port = boundport;
   waitaccept();
 }
 
-void httpserver::waitaccept() {
-  auto connection = std::make_shared<httpconnection>(io, notify, idletimeout, owner);
+void httpserver::waitaccept() { acceptinto(std::make_shared<httpconnection>(io, shared)); }
+
+void httpserver::acceptinto(const std::shared_ptr<httpconnection> &connection) {
   acceptor.async_accept(connection->socket(), [this, connection](const boost::system::error_code &error) {
     handleaccept(connection, error);
   });
@@ -52,6 +57,18 @@ void httpserver::handleaccept(const std::shared_ptr<httpconnection> &connection,
   if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
   if (!error) {
     acceptfailing = false;
+    if (shared->open >= maxopenconnections) {
+      // Closed unread; the same connection object takes the next one.
+      if (!full)
+        debugout("callback server: " + std::to_string(maxopenconnections) +
+                 " connections open, closing new ones until one ends");
+      full = true;
+      boost::system::error_code ignored;
+      connection->socket().close(ignored);
+      acceptinto(connection);
+      return;
+    }
+    full = false;
     // Asked now, while the connecting socket surely exists.
     std::optional<uid_t> user = connectinguser(connection->socket());
     waitaccept();

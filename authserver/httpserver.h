@@ -7,6 +7,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 
@@ -14,6 +15,12 @@
 #include "protocol/pagemessage.h"
 
 class httpconnection;
+struct listenershared;
+
+// At most this many connections are open at once; more are closed as soon as
+// they are accepted, so that one local process cannot use up the program's
+// descriptors. A browser's sign-in needs one.
+inline constexpr std::size_t maxopenconnections = 64;
 
 // An IPv4 endpoint as the socket calls take it.
 sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint);
@@ -32,6 +39,8 @@ class httpserver {
 
  private:
   void waitaccept();
+  // Accepts the next connection into this one's socket.
+  void acceptinto(const std::shared_ptr<httpconnection> &connection);
   void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
   std::optional<uid_t> connectinguser(const boost::asio::ip::tcp::socket &accepted);
 
@@ -39,10 +48,10 @@ class httpserver {
   boost::asio::ip::tcp::acceptor acceptor;
   // Paces new attempts after an accept failed for lack of resources.
   boost::asio::steady_timer retry;
-  pagesink notify;
-  std::chrono::milliseconds idletimeout;
-  uid_t owner;
+  std::shared_ptr<listenershared> shared;
   socketowners owners;
   unsigned short boundport = 0;
   bool acceptfailing = false;
+  // Refusing connections beyond the cap, said once per run of refusals.
+  bool full = false;
 };

@@ -192,12 +192,12 @@ std::string runclient(int i, unsigned short port, std::chrono::milliseconds idle
   bool resetallowed = false;
   switch (kind) {
     case clientkind::completion:
-      request =
-          "GET /api/user/completeauth?code=" + std::to_string(i) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+      request = "GET /api/user/completeauth?code=" + std::to_string(i) + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                std::to_string(port) + "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n\r\n";
       expected = std::string(successreply);
       break;
     case clientkind::notfound:
-      request = "GET /favicon.ico HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+      request = "GET /favicon.ico HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
       break;
     case clientkind::malformed: {
       // Random bytes without spaces, so without a request line.

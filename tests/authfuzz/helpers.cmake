@@ -16,6 +16,10 @@ if(ORVALINK_CLANGXX AND NOT ORVALINK_SANITIZE)
   set(seeddir ${CMAKE_CURRENT_BINARY_DIR}/authfuzz-seeds)
   file(MAKE_DIRECTORY ${seeddir})
   file(WRITE ${seeddir}/completeauth "GET /api/user/completeauth?code=abc HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+  file(WRITE ${seeddir}/navigation "GET /api/user/completeauth?code=abc HTTP/1.1\r\nHost: localhost:25652\r\n\
+Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: document\r\n\r\n")
+  file(WRITE ${seeddir}/image "GET /api/user/completeauth?code=abc HTTP/1.1\r\nHost: 127.0.0.1:25652\r\n\
+sec-fetch-dest: image\r\nsec-fetch-mode: no-cors\r\n\r\n")
   file(WRITE ${seeddir}/favicon "GET /favicon.ico HTTP/1.1\r\n\r\n")
   file(WRITE ${seeddir}/http10 "GET / HTTP/1.0\r\n\r\n")
   add_test(NAME authrequest_fuzz

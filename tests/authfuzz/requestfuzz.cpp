@@ -29,6 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   require(std::string_view(target->data() + target->size(), 11) == " HTTP/1.1\r\n");
   require(iscompleteauth(*target) == (target->substr(0, 22) == "/api/user/completeauth"));
 
+  // The fields follow the request line; a navigation's end with a blank line
+  // inside this read.
+  std::string_view fields = headerfields(request, *target);
+  require(fields.data() == target->data() + target->size() + 11);
+  require(fields.data() + fields.size() == request.data() + request.size());
+  if (istoplevelnavigation(fields, 25652))
+    require(fields.starts_with("\r\n") || fields.find("\r\n\r\n") != std::string_view::npos);
+
   std::string line = loggabletarget(*target);
   for (char c : line) {
     auto byte = static_cast<unsigned char>(c);

@@ -18,6 +18,7 @@
 
 #include "authserver/callbackserver.h"
 #include "authserver/httprequest.h"
+#include "authserver/httpserver.h"
 #include "common/socketowner.h"
 
 using namespace std::chrono_literals;
@@ -108,8 +109,10 @@ class client {
   int fd;
 };
 
-std::string request(std::string_view target, std::string_view version = "HTTP/1.1") {
-  return "GET " + std::string(target) + " " + std::string(version) + "\r\nHost: 127.0.0.1\r\n\r\n";
+// A request as a browser's navigation to the listener on `port` sends it.
+std::string request(unsigned short port, std::string_view target, std::string_view version = "HTTP/1.1") {
+  return "GET " + std::string(target) + " " + std::string(version) + "\r\nHost: 127.0.0.1:" + std::to_string(port) +
+         "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n\r\n";
 }
 
 std::string roundtrip(unsigned short port, std::string_view bytes) {
@@ -133,6 +136,31 @@ TEST(authrequest, logged_target_cannot_break_or_colour_the_line) {
   EXPECT_EQ(loggabletarget("/a?b=%20c"), "/a?b=%20c");
   EXPECT_EQ(loggabletarget("/a\r\nfake line\x1b[31m\\"), "/a\\x0d\\x0afake line\\x1b[31m\\x5c");
   EXPECT_EQ(loggabletarget("/caf\xc3\xa9"), "/caf\xc3\xa9");
+}
+
+TEST(authrequest, only_a_top_level_navigation_to_this_listener_may_complete_sign_in) {
+  auto navigation = [](std::string_view fields) { return istoplevelnavigation(fields, 25652); };
+  const std::string browser =
+      "Host: 127.0.0.1:25652\r\nUpgrade-Insecure-Requests: 1\r\nSec-Fetch-Site: cross-site\r\n"
+      "Sec-Fetch-Mode: navigate\r\nSec-Fetch-User: ?1\r\nSec-Fetch-Dest: document\r\n";
+  EXPECT_TRUE(navigation(browser + "\r\n"));
+  EXPECT_TRUE(navigation("SEC-FETCH-DEST:document\r\nhost:\tlocalhost:25652 \r\n\r\nGET /ignored\r\n"));
+  // Another name for loopback (DNS rebinding), another port, no port, no Host.
+  EXPECT_FALSE(navigation("Host: rebound.example:25652\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: localhost.rebound.example:25652\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:2565\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1\r\n\r\n"));
+  EXPECT_FALSE(navigation("Accept: */*\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\nHost: rebound.example:25652\r\n\r\n"));
+  // What an image, a fetch or a frame says it is.
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\nsec-fetch-mode: no-cors\r\n\r\n"));
+  EXPECT_FALSE(navigation(browser + "Sec-Fetch-Dest: iframe\r\n\r\n"));
+  // Fields cut off by the end of the read, or malformed, may hide the one that says no.
+  EXPECT_FALSE(navigation(browser));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\n Sec-Fetch-Dest: image\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\nSec-Fetch-Dest : image\r\n\r\n"));
+  EXPECT_FALSE(navigation("Host: 127.0.0.1:25652\r\nX: y\nSec-Fetch-Dest: image\r\n\r\n"));
 }
 
 TEST(authserver, kernel_names_the_owner_of_a_loopback_connection_and_of_a_listener) {
@@ -167,7 +195,7 @@ TEST(authserver, connection_of_another_user_gets_404_and_page_hears_nothing) {
   config.owner = geteuid() + 1;
   testing::internal::CaptureStderr();
   auto server = startcallbackserver(std::move(config));
-  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=secret")), notfound);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=secret")), notfound);
   stopcallbackserver(std::move(server));
   std::string log = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(page.received().empty());
@@ -178,10 +206,13 @@ TEST(authserver, connection_of_another_user_gets_404_and_page_hears_nothing) {
 TEST(authserver, completion_request_gets_success_page_and_page_gets_target) {
   pagerecorder page;
   auto server = startonanyport(page);
-  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=abc")), success);
-  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauthX")), success);
-  // The reply is taken whole from the first read, which may carry more.
-  EXPECT_EQ(roundtrip(server->port(), "GET /api/user/completeauth?code=q%20r HTTP/1.1\r\n"), success);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=abc")), success);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauthX")), success);
+  // The loopback name, field names in any case, and a browser too old to
+  // send Sec-Fetch fields.
+  EXPECT_EQ(roundtrip(server->port(), "GET /api/user/completeauth?code=q%20r HTTP/1.1\r\nhost: LocalHost:" +
+                                          std::to_string(server->port()) + "\r\nAccept: */*\r\n\r\n"),
+            success);
 
   auto messages = page.received();
   ASSERT_EQ(messages.size(), 3u);
@@ -198,8 +229,8 @@ TEST(authserver, anything_else_gets_404_and_page_hears_nothing) {
   pagerecorder page;
   auto server = startonanyport(page);
   unsigned short port = server->port();
-  EXPECT_EQ(roundtrip(port, request("/favicon.ico")), notfound);
-  EXPECT_EQ(roundtrip(port, request("/api/user/completeauth?code=abc", "HTTP/1.0")), notfound);
+  EXPECT_EQ(roundtrip(port, request(port, "/favicon.ico")), notfound);
+  EXPECT_EQ(roundtrip(port, request(port, "/api/user/completeauth?code=abc", "HTTP/1.0")), notfound);
   EXPECT_EQ(roundtrip(port, "POST /api/user/completeauth HTTP/1.1\r\n\r\n"), notfound);
   {
     // Only part of the request line: the one read sees no complete line.
@@ -212,10 +243,63 @@ TEST(authserver, anything_else_gets_404_and_page_hears_nothing) {
     ASSERT_TRUE(gone.connected);
   }
   // The listener is still there after all of that.
-  EXPECT_EQ(roundtrip(port, request("/api/user/completeauth?code=after")), success);
+  EXPECT_EQ(roundtrip(port, request(port, "/api/user/completeauth?code=after")), success);
   auto messages = page.received();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].getstring(0), "/api/user/completeauth?code=after");
+}
+
+TEST(authserver, request_that_is_no_navigation_to_the_listener_gets_404_and_page_hears_nothing) {
+  pagerecorder page;
+  auto server = startonanyport(page);
+  const std::string port = std::to_string(server->port());
+  const std::string line = "GET /api/user/completeauth?code=forged HTTP/1.1\r\n";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(roundtrip(server->port(), line + "Host: 127.0.0.1:" + port +
+                                          "\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n\r\n"),
+            notfound);
+  EXPECT_EQ(roundtrip(server->port(), line + "Host: 127.0.0.1:" + port + "\r\nSec-Fetch-Mode: no-cors\r\n\r\n"),
+            notfound);
+  EXPECT_EQ(roundtrip(server->port(), line + "Host: rebound.example:" + port + "\r\n\r\n"), notfound);
+  EXPECT_EQ(roundtrip(server->port(), line + "\r\n"), notfound);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=real")), success);
+  stopcallbackserver(std::move(server));
+  std::string log = testing::internal::GetCapturedStderr();
+  auto messages = page.received();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].getstring(0), "/api/user/completeauth?code=real");
+  EXPECT_NE(log.find("refused a sign-in request that is not a browser's top-level navigation"), std::string::npos)
+      << log;
+}
+
+TEST(authserver, connections_beyond_the_cap_are_closed_at_once_and_slots_come_back) {
+  pagerecorder page;
+  auto server = startonanyport(page, 60s);
+  unsigned short port = server->port();
+  // Connections that ended give their place back.
+  for (std::size_t i = 0; i < 2 * maxopenconnections; ++i)
+    ASSERT_EQ(roundtrip(port, request(port, "/favicon.ico")), notfound) << i;
+
+  testing::internal::CaptureStderr();
+  std::vector<std::unique_ptr<client>> open;
+  for (std::size_t i = 0; i < maxopenconnections; ++i) open.push_back(std::make_unique<client>(port));
+  // Accepted after all of those (the kernel queues them in order), while the
+  // listener holds them waiting for their requests.
+  auto began = clock_type::now();
+  client extra(port);
+  ASSERT_TRUE(extra.connected);
+  EXPECT_EQ(extra.readall(), "");
+  EXPECT_LT(clock_type::now() - began, 4s);  // closed, not left to the client's 5 s limit
+  // The ones held are still served.
+  open.front()->send(request(port, "/api/user/completeauth?code=first"));
+  EXPECT_EQ(open.front()->readall(), success);
+  open.back()->send(request(port, "/api/user/completeauth?code=last"));
+  EXPECT_EQ(open.back()->readall(), success);
+  stopcallbackserver(std::move(server));
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("callback server: 64 connections open, closing new ones until one ends"), std::string::npos)
+      << log;
+  EXPECT_EQ(page.received().size(), 2u);
 }
 
 TEST(authserver, page_notification_failure_still_answers_the_browser) {
@@ -223,8 +307,8 @@ TEST(authserver, page_notification_failure_still_answers_the_browser) {
   config.port = 0;
   config.notify = [](pagemessage) { throw std::runtime_error("page is gone"); };
   auto server = startcallbackserver(std::move(config));
-  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=1")), success);
-  EXPECT_EQ(roundtrip(server->port(), request("/other")), notfound);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=1")), success);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/other")), notfound);
 }
 
 TEST(authserver, each_connection_gets_one_reply_to_its_first_request) {
@@ -234,23 +318,23 @@ TEST(authserver, each_connection_gets_one_reply_to_its_first_request) {
   {
     // Two open connections are answered independently, the later one first.
     client first(port), second(port);
-    second.send(request("/api/user/completeauth?n=2"));
+    second.send(request(port, "/api/user/completeauth?n=2"));
     EXPECT_EQ(second.readall(), success);
-    first.send(request("/api/user/completeauth?n=1"));
+    first.send(request(port, "/api/user/completeauth?n=1"));
     EXPECT_EQ(first.readall(), success);
   }
   {
     // A second request in the same packet is never looked at.
     client both(port);
-    both.send(request("/favicon.ico") + request("/api/user/completeauth?n=3"));
+    both.send(request(port, "/favicon.ico") + request(port, "/api/user/completeauth?n=3"));
     EXPECT_EQ(both.readall(), notfound);
   }
   {
     // Nor is one sent after the reply: the connection is closed.
     client again(port);
-    again.send(request("/api/user/completeauth?n=4"));
+    again.send(request(port, "/api/user/completeauth?n=4"));
     std::string reply = again.readall();
-    again.send(request("/api/user/completeauth?n=5"));
+    again.send(request(port, "/api/user/completeauth?n=5"));
     reply += again.readall();
     EXPECT_EQ(reply, success);
   }
@@ -267,7 +351,7 @@ TEST(authserver, silent_client_is_answered_404_after_idle_timeout_without_blocki
   auto began = clock_type::now();
   client silent(server->port());
   ASSERT_TRUE(silent.connected);
-  EXPECT_EQ(roundtrip(server->port(), request("/api/user/completeauth?code=meanwhile")), success);
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=meanwhile")), success);
   EXPECT_EQ(silent.readall(), notfound);
   auto waited = clock_type::now() - began;
   EXPECT_GE(waited, 350ms);
@@ -342,7 +426,7 @@ TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
 
   for (int fd : fillers) ::close(fd);
   setrlimit(RLIMIT_NOFILE, &original);
-  std::string text = request("/api/user/completeauth?code=late");
+  std::string text = request(server->port(), "/api/user/completeauth?code=late");
   ASSERT_EQ(::send(socketfd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
   timeval limit{5, 0};
   ::setsockopt(socketfd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
