@@ -17,6 +17,8 @@ cmdline parsecmdline(const std::vector<std::string> &argv) {
       c.help = true;
     else if (i > 0 && a == "--version")
       c.version = true;
+    else if (i > 0 && a == "--no-sandbox")
+      c.nosandbox = true;
     else if (i > 0 && isdialuri(a))
       c.dialuri = c.dialuri.value_or(a);
     else

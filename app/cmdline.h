@@ -11,6 +11,7 @@ struct cmdline {
   std::optional<std::string> command;        // --command=N: post N to the running copy
   bool help = false;                         // --help
   bool version = false;                      // --version
+  bool nosandbox = false;                    // --no-sandbox: the browser engine's sandbox off
   std::optional<std::string> dialuri;        // the first tel:, sip: or callto: link
   std::vector<std::string> rest;             // argv[0] and the other arguments, in order
 };

@@ -19,6 +19,7 @@ void commandsocket::close() {
 }
 
 bool commandsocket::listen() {
+  if (commandsocketpath().empty()) return false;  // no private directory for it (said once already)
   if (unixconnect(commandsocketpath())) {
     debugout("command socket: another copy of the program is running");
     return false;
@@ -33,6 +34,11 @@ bool commandsocket::listen() {
   connect(server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket *client = server->nextPendingConnection()) {
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+      if (!peeristhisuser(static_cast<int>(client->socketDescriptor()), "command socket: refused a connection")) {
+        client->abort();
+        client->deleteLater();
+        continue;
+      }
       connect(client, &QLocalSocket::readyRead, this, [this, client] {
         while (client->canReadLine()) {
           const std::string line = client->readLine().trimmed().toStdString();

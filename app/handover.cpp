@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/dialuri.h"
+#include "common/debuglog.h"
 #include "common/fdio.h"
 #include "common/paths.h"
 #include "common/unixsocket.h"
@@ -35,8 +36,23 @@ std::string commandsocketpath(std::string_view dir, unsigned uid, std::string_vi
 }
 
 std::string commandsocketpath() {
+  // Made (or refused) once: the program asks for the path when it hands
+  // over and again when it listens.
+  static const privatedir dir = privateruntimedir();
+  if (dir.dir.empty()) {
+    debugout("command socket: not used: " + dir.problem);
+    return {};
+  }
   const char *display = std::getenv("DISPLAY");
-  return commandsocketpath(runtimedir(), ::getuid(), display ? display : "");
+  return commandsocketpath(dir.dir, ::geteuid(), display ? display : "");
+}
+
+bool peeristhisuser(int fd, std::string_view refusal) {
+  const std::optional<uid_t> peer = unixpeeruid(fd);
+  if (peer && *peer == ::geteuid()) return true;
+  debugout(std::string(refusal) + (peer ? " of uid " + std::to_string(*peer) : " whose user is unknown") +
+           ", not this program's user");
+  return false;
 }
 
 handoverresult sendtorunningcopy(const std::string &socketpath, const std::string &line,
@@ -44,6 +60,7 @@ handoverresult sendtorunningcopy(const std::string &socketpath, const std::strin
   // No socket file, or one left behind by a copy that has ended.
   const ownedfd socket = unixconnect(socketpath);
   if (!socket) return handoverresult::notrunning;
+  if (!peeristhisuser(socket.get(), "command socket: nothing sent to a listener")) return handoverresult::refused;
   if (!sendall(socket.get(), line + "\n")) return handoverresult::gone;
 
   std::string answer;

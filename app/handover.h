@@ -26,19 +26,30 @@ std::optional<handoverrequest> parsehandoverline(std::string_view line);
 // and the X display, so that copies on other displays (a second session, a
 // virtual screen) run on their own.
 std::string commandsocketpath(std::string_view dir, unsigned uid, std::string_view display);
-// The same for this process: the runtime directory, getuid(), $DISPLAY.
+// The same for this process: its private runtime directory
+// (privateruntimedir), geteuid(), $DISPLAY. Empty, with a debug line saying
+// why, when that directory may not be used: no copy can then be reached or
+// listen.
 std::string commandsocketpath();
+
+// Whether the process at the other end of the connected command socket `fd`
+// runs as this process's user (effective user id, SO_PEERCRED). The running
+// copy refuses connections of any other user, and a later start sends nothing
+// to a listener of another user; `refusal` starts the debug line that names
+// that user.
+bool peeristhisuser(int fd, std::string_view refusal);
 
 enum class handoverresult {
   delivered,   // the running copy answered "ok"
   notrunning,  // nothing listens on the socket
-  refused,     // the running copy answered something else
+  refused,     // the running copy answered something else, or runs as another user
   gone,        // connected, but closed without an answer (the copy is ending)
   noanswer,    // connected, but no answer within the wait
 };
 
 // The one client of the command socket, without Qt (it runs before the
-// application object exists): connects to the socket, sends `line` and a
-// newline, and waits up to `wait` for the answer line.
+// application object exists): connects to the socket, checks that the
+// listener is this user's, sends `line` and a newline, and waits up to
+// `wait` for the answer line.
 handoverresult sendtorunningcopy(const std::string &socketpath, const std::string &line,
                                  std::chrono::milliseconds wait);

@@ -12,6 +12,7 @@
 #include <QWebEngineView>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -26,6 +27,7 @@
 #include "app/mainwindow.h"
 #include "app/qtdesktop.h"
 #include "app/qttrayhost.h"
+#include "app/sandbox.h"
 #include "app/schemeblocker.h"
 #include "app/stderrlog.h"
 #include "app/usage.h"
@@ -133,8 +135,12 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "orvalink-desktop: a running copy did not take the request\n");
       return 1;
   }
-  // The engine's sandbox is not used (as root under Xvfb it could not start).
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // The engine's sandbox stays on unless it cannot run (root) or the user
+  // turned it off; the engine reads this variable when it starts.
+  const sandboxstate sandbox =
+      choosesandbox(::getuid(), ::geteuid(), options.nosandbox, std::getenv("ORVALINK_NO_SANDBOX"));
+  if (sandbox != sandboxstate::on) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  debugout(sandboxline(sandbox));
   // The desktop backend for this session. The program's own windows use its
   // Qt platform, so that placement, pinning and activation reach the same
   // desktop as hotkeys and input (X11: under Wayland through XWayland).

@@ -18,6 +18,8 @@ std::string helptext() {
          "\n"
          "  --command=N             post window command N (104 About, 105 Exit, 15101 call\n"
          "                          the clipboard, or \"hide\") to the running copy\n"
+         "  --no-sandbox            run the browser engine without its sandbox (also\n"
+         "                          ORVALINK_NO_SANDBOX=1; always off when run as root)\n"
          "  --help                  print this help and exit\n"
          "  --version               print the version and exit\n"
          "  --webEngineArgs ...     everything after this goes to the browser engine\n"

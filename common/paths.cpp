@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 std::string executablepath() {
   char path[PATH_MAX];
@@ -60,3 +63,43 @@ std::string runtimedir() {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
 }
+
+std::string privatedirproblem(const struct stat &st, uid_t euid) {
+  if (S_ISLNK(st.st_mode)) return "a symbolic link";
+  if (!S_ISDIR(st.st_mode)) return "not a directory";
+  if (st.st_uid != euid) return "owned by uid " + std::to_string(st.st_uid) + ", not " + std::to_string(euid);
+  if ((st.st_mode & 07777) != 0700) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return std::string("mode ") + mode + ", not 0700";
+  }
+  return {};
+}
+
+namespace {
+std::string trimmed(std::string_view dir) {
+  std::string d(dir);
+  while (d.size() > 1 && d.back() == '/') d.pop_back();
+  return d;
+}
+}  // namespace
+
+privatedir privateruntimedirin(std::string_view xdgruntimedir, std::string_view fallbackbase, uid_t euid) {
+  struct stat st {};
+  const std::string xdg = trimmed(xdgruntimedir);
+  if (xdg.starts_with('/') && ::lstat(xdg.c_str(), &st) == 0 && privatedirproblem(st, euid).empty()) return {xdg, {}};
+
+  const std::string dir = trimmed(fallbackbase) + "/orvalink-desktop-" + std::to_string(euid);
+  // The mode asked of mkdir may lose bits to the umask; a directory just made
+  // is this user's, so it gets 0700 exactly. One that already existed is
+  // taken only as it is.
+  if (::mkdir(dir.c_str(), 0700) == 0)
+    ::chmod(dir.c_str(), 0700);
+  else if (errno != EEXIST)
+    return {{}, dir + ": " + std::strerror(errno)};
+  if (::lstat(dir.c_str(), &st) != 0) return {{}, dir + ": " + std::strerror(errno)};
+  if (std::string problem = privatedirproblem(st, euid); !problem.empty()) return {{}, dir + " is " + problem};
+  return {dir, {}};
+}
+
+privatedir privateruntimedir() { return privateruntimedirin(envof("XDG_RUNTIME_DIR"), "/tmp", ::geteuid()); }

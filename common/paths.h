@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -32,3 +35,25 @@ std::string datadirectory(long long qxmode);
 // directories): $XDG_RUNTIME_DIR when it names a directory this user can
 // write to, otherwise /tmp. Without a trailing '/'.
 std::string runtimedir();
+
+// Why the directory entry `st` (from lstat, which does not follow a symbolic
+// link) may not hold sockets meant for user `euid` alone; empty when it is a
+// directory that user owns with mode 0700, which no other user can enter,
+// replace or plant a file in.
+std::string privatedirproblem(const struct stat &st, uid_t euid);
+
+// A directory for sockets only this user may reach (the command socket).
+// `dir` is empty when there is none, and `problem` then says why.
+struct privatedir {
+  std::string dir;
+  std::string problem;
+};
+// `xdgruntimedir` when it is an absolute path to a private directory of
+// `euid` (a session's runtime directory is one); otherwise
+// `<fallbackbase>/orvalink-desktop-<euid>`, made with mode 0700 when absent.
+// A fallback that exists but is not private (another user made it first, it
+// is a symbolic link, its mode was changed) is refused, never used or
+// repaired: whoever controls it could receive what later starts send.
+privatedir privateruntimedirin(std::string_view xdgruntimedir, std::string_view fallbackbase, uid_t euid);
+// The same for this process: $XDG_RUNTIME_DIR, /tmp, geteuid().
+privatedir privateruntimedir();

@@ -36,3 +36,10 @@ ownedfd opensocket(const std::string &path, use how, int backlog) {
 ownedfd unixconnect(const std::string &path) { return opensocket(path, use::connect, 0); }
 
 ownedfd unixlisten(const std::string &path, int backlog) { return opensocket(path, use::listen, backlog); }
+
+std::optional<uid_t> unixpeeruid(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer) return std::nullopt;
+  return peer.uid;
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 
 #include "common/ownedfd.h"
@@ -12,3 +15,7 @@
 ownedfd unixconnect(const std::string &path);
 // Binds a new socket to `path`, which must not exist yet, and listens on it.
 ownedfd unixlisten(const std::string &path, int backlog);
+// The effective user id of the process at the other end of the connected
+// socket `fd`, as the kernel recorded it when that end connected or began to
+// listen (SO_PEERCRED); nothing when the kernel cannot say.
+std::optional<uid_t> unixpeeruid(int fd);

@@ -1,19 +1,26 @@
 // threads
 #include "app/handover.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "app/cmdline.h"
 #include "app/dialrelay.h"
 #include "app/dialuri.h"
+#include "app/sandbox.h"
 #include "app/usage.h"
+#include "common/unixsocket.h"
 
 using namespace std::chrono_literals;
 
@@ -140,6 +147,77 @@ TEST(handover, the_client_tells_a_running_copy_from_none_and_from_one_that_does_
   copy.fd = -1;
   EXPECT_EQ(sendtorunningcopy(copy.path, "show", 2000ms), handoverresult::notrunning);
   EXPECT_EQ(sendtorunningcopy(copy.dir + "/none", "show", 2000ms), handoverresult::notrunning);
+}
+
+namespace {
+// Starts `body` in a child process as user `uid` (needs root).
+pid_t startasuser(uid_t uid, const std::function<int()> &body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)
+      ::_exit(255);
+    ::_exit(body());
+  }
+  return pid;
+}
+
+// The child's exit code; -1 when it could not become its user.
+int exitcode(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+}
+}  // namespace
+
+TEST(handover, the_command_socket_talks_only_to_its_own_user) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  constexpr uid_t other = 65534;
+
+  // The running copy refuses a connection another user made.
+  fakecopy copy;
+  ::chmod(copy.dir.c_str(), 0711);
+  ::chmod(copy.path.c_str(), 0777);
+  ASSERT_EQ(exitcode(startasuser(other, [&] { return unixconnect(copy.path) ? 0 : 1; })), 0);
+  ownedfd theirs(::accept(copy.fd, nullptr, nullptr));
+  EXPECT_FALSE(peeristhisuser(theirs.get(), "refused"));
+  ownedfd mine = unixconnect(copy.path);
+  ownedfd accepted(::accept(copy.fd, nullptr, nullptr));
+  EXPECT_TRUE(peeristhisuser(accepted.get(), "refused"));
+
+  // A later start sends nothing to another user's listener standing in for
+  // the running copy: the listener reads until the start has gone and exits
+  // with the number of bytes it got.
+  ::chown(copy.dir.c_str(), other, other);
+  const std::string theirpath = copy.dir + "/theirs";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t listener = startasuser(other, [&] {
+    const ownedfd socket = unixlisten(theirpath, 1);
+    if (!socket || ::write(ready[1], "r", 1) != 1) return 254;
+    const ownedfd start(::accept(socket.get(), nullptr, nullptr));
+    char buf[64];
+    int total = 0;
+    for (ssize_t n; (n = ::read(start.get(), buf, sizeof buf)) > 0;) total += static_cast<int>(n);
+    return std::min(total, 250);
+  });
+  ::close(ready[1]);
+  char r = 0;
+  ASSERT_EQ(::read(ready[0], &r, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(sendtorunningcopy(theirpath, "dial +15551234", 500ms), handoverresult::refused);
+  EXPECT_EQ(exitcode(listener), 0);
+}
+
+TEST(sandbox, on_unless_root_or_asked_off) {
+  EXPECT_EQ(choosesandbox(1000, 1000, false, nullptr), sandboxstate::on);
+  EXPECT_EQ(choosesandbox(1000, 1000, false, ""), sandboxstate::on);
+  EXPECT_EQ(choosesandbox(1000, 1000, false, "0"), sandboxstate::on);
+  EXPECT_EQ(choosesandbox(1000, 1000, false, "1"), sandboxstate::offasked);
+  EXPECT_EQ(choosesandbox(1000, 1000, true, nullptr), sandboxstate::offasked);
+  EXPECT_EQ(choosesandbox(0, 0, false, nullptr), sandboxstate::offroot);
+  EXPECT_EQ(choosesandbox(1000, 0, false, "0"), sandboxstate::offroot);  // set-user-id root
+  EXPECT_TRUE(parsecmdline({"prog", "--no-sandbox"}).nosandbox);
+  EXPECT_NE(helptext().find("--no-sandbox"), std::string::npos);
 }
 
 TEST(dialrelay, a_number_waits_until_the_page_has_loaded_and_listens) {

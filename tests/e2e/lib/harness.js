@@ -171,7 +171,8 @@ class fakeservice extends EventEmitter {
 }
 
 class app {
-  // options: origin, args (extra), env (extra), exe (path), cwd
+  // options: origin, args (extra), env (extra), exe (path), cwd, uid and gid
+  // (run as that user, without supplementary groups)
   constructor(options) {
     this.options = options;
     this.lines = [];
@@ -185,7 +186,9 @@ class app {
     const env = { ...process.env, LOCALAPPDATA: path.join(this.data, 'local'),
       ALLUSERSPROFILE: path.join(this.data, 'all'), ...(o.env || {}) };
     const args = ['--service-origin=' + o.origin, ...(o.args || [])];
-    this.proc = spawn(o.exe || exe, args, { env, cwd: o.cwd || this.data, stdio: ['ignore', 'pipe', 'pipe'] });
+    this.env = env;
+    this.proc = spawn(o.exe || exe, args, { env, cwd: o.cwd || this.data, stdio: ['ignore', 'pipe', 'pipe'],
+      ...this.user() });
     this.exited = new Promise((r) => this.proc.on('exit', (code, signal) => r({ code, signal })));
     let partial = '';
     const take = (chunk) => {
@@ -221,10 +224,18 @@ class app {
     });
   }
 
-  // Posts a window command through a second copy of the program.
+  // The user the program runs as, when not this one: spawn's options.
+  user() {
+    const o = this.options;
+    return o.uid === undefined ? {} : { uid: o.uid, gid: o.gid };
+  }
+
+  // Posts a window command through a second copy of the program (as the
+  // program's user, who alone may reach it).
   command(text) {
     return new Promise((resolve) => {
-      const p = spawn(this.options.exe || exe, ['--command=' + text], { stdio: ['ignore', 'pipe', 'pipe'] });
+      const user = this.options.uid === undefined ? {} : { ...this.user(), env: this.env };
+      const p = spawn(this.options.exe || exe, ['--command=' + text], { stdio: ['ignore', 'pipe', 'pipe'], ...user });
       let err = '';
       p.stderr.on('data', (c) => { err += c; });
       p.on('exit', (code) => resolve({ code, err }));
