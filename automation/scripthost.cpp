@@ -22,18 +22,19 @@ bool namesthisprogram(const char *path) {
          given.st_ino == self.st_ino;
 }
 
-// package.loadlib that also opens the executable itself. The dynamic loader
-// refuses to load a program file a second time, so the program's own
-// exported symbols are looked up in the already running image; any other
-// library goes to Lua's own loadlib (the upvalue).
+// package.loadlib for the one C code scripts may load: what the executable
+// itself exports (the JSON module). The dynamic loader refuses to load a
+// program file a second time, so the symbols are looked up in the already
+// running image. Any other library is refused: scripts run no C code but
+// the program's own.
 int loadlib(lua_State *L) {
   const char *path = luaL_checkstring(L, 1);
   const char *init = luaL_checkstring(L, 2);
   if (!namesthisprogram(path)) {
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+    lua_pushnil(L);
+    lua_pushfstring(L, "%s: only the program itself can be loaded", path);
+    lua_pushliteral(L, "open");
+    return 3;
   }
   if (init[0] == '*' && init[1] == '\0') {
     lua_pushboolean(L, 1);
@@ -58,10 +59,21 @@ int loadlib(lua_State *L) {
   return 1;
 }
 
-void replaceloadlib(lua_State *L) {
+// require finds no C module anywhere: not even ./automation.so when
+// automation.lua is missing. package.cpath is empty, and the searchers that
+// would use it (the third and fourth) are gone, whatever a script sets it
+// to. package.loadlib opens only the executable.
+void limitccode(lua_State *L) {
   lua_getglobal(L, "package");
-  lua_getfield(L, -1, "loadlib");
-  lua_pushcclosure(L, loadlib, 1);
+  lua_pushliteral(L, "");
+  lua_setfield(L, -2, "cpath");
+  lua_getfield(L, -1, "searchers");
+  lua_pushnil(L);
+  lua_rawseti(L, -2, 4);
+  lua_pushnil(L);
+  lua_rawseti(L, -2, 3);
+  lua_pop(L, 1);
+  lua_pushcfunction(L, loadlib);
   lua_setfield(L, -2, "loadlib");
   lua_pop(L, 1);
 }
@@ -94,7 +106,7 @@ long long readqxmode(lua_State *L) {
 lua_State *newscriptstate(std::unique_ptr<desktopplatform> desktop, automationservices services) {
   lua_State *L = luaL_newstate();
   luaL_openlibs(L);
-  replaceloadlib(L);
+  limitccode(L);
   automationstate &state = installautomationstate(L, std::move(desktop), std::move(services));
   if (state.platform->hotkeys) state.platform->hotkeys->setlistener([L](int id) { onhotkey(L, id); });
   lua_newtable(L);

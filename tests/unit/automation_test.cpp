@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -356,6 +357,10 @@ TEST_F(scripts, the_json_module_opens_from_the_executable) {
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   lua_pushstring(L, self);
   lua_setglobal(L, "exe");
+  Dl_info libc{};
+  ASSERT_TRUE(dladdr(reinterpret_cast<void *>(&::getpid), &libc) && libc.dli_fname);
+  lua_pushstring(L, libc.dli_fname);
+  lua_setglobal(L, "libc");
   run(R"(
     local open = assert(package.loadlib(exe, 'luaopen_cjson'))
     local json = open()
@@ -365,8 +370,8 @@ TEST_F(scripts, the_json_module_opens_from_the_executable) {
     local f, err, where = package.loadlib(exe, 'no_such_entry')
     assert(f == nil and where == 'init', err)
     assert(package.loadlib(exe, 'lua_pushnil') == nil, 'only what the executable exports')
-    local g, err2 = package.loadlib('/nonexistent/lib.so', 'x')
-    assert(g == nil and err2)
+    local g, err2 = package.loadlib(libc, 'getpid')
+    assert(g == nil and err2:find('only the program'), 'no other library: ' .. tostring(err2))
   )");
 }
 
@@ -470,4 +475,22 @@ TEST_F(settings, require_finds_modules_only_in_the_settings_directory) {
   EXPECT_EQ(std::string(lua_tostring(result.lua, -1)), dir.path().toStdString() + "/?.lua");
   lua_pop(result.lua, 2);
   EXPECT_TRUE(program.balloons.empty());
+}
+
+TEST_F(settings, a_missing_automation_module_loads_no_c_module_from_the_current_directory) {
+  QTemporaryDir cwd;
+  std::ofstream(cwd.path().toStdString() + "/automation.so") << "not a library";
+  char previous[4096];
+  ASSERT_TRUE(getcwd(previous, sizeof previous));
+  ASSERT_EQ(chdir(cwd.path().toUtf8().constData()), 0);
+  // Even a script that sets the C module path finds nothing through it.
+  start("emptied = package.cpath == ''\npackage.cpath = './?.so'");
+  loadautomation(result.lua);
+  ASSERT_EQ(chdir(previous), 0);
+  lua_getglobal(result.lua, "emptied");
+  EXPECT_TRUE(lua_toboolean(result.lua, -1));
+  lua_pop(result.lua, 1);
+  ASSERT_EQ(program.balloons.size(), 1u);
+  EXPECT_TRUE(balloonsays(0, "module 'automation' not found")) << program.balloons[0].text;
+  EXPECT_FALSE(balloonsays(0, ".so")) << program.balloons[0].text;
 }
