@@ -164,6 +164,11 @@ int main(int argc, char **argv) {
   client.onmainclosing = [&globals] { globals->browserclosing = true; };
   const pagesink topage = makepagesink(globals->app->client);
   const std::string exedir = exedirof(globals->instance);
+  // When an update's installer cannot start, the program starts again as it
+  // was started, but without a telephone link: that was dialled already.
+  std::vector<std::string> startarguments(argv + 1, argv + argc);
+  std::erase_if(startarguments, [](const std::string &a) { return isdialuri(a); });
+  restartonexit restart(globals->instance, std::move(startarguments));
   // The engine's verbose log (and everything else written to standard error)
   // also goes to cef_debug.log beside the executable.
   stderrlog enginelog(exedir + "/cef_debug.log");
@@ -293,7 +298,7 @@ int main(int argc, char **argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: starting the update command");
-    startupdatecommand(globals->updatecommand);
+    if (startupdatecommand(globals->updatecommand) < 0) restart.request();
   }
   // The owned parts go in this order: the main browser (with its debug
   // windows) and the client before the profile their pages use; the script

@@ -54,3 +54,9 @@ void setdebugtargets(int terminal, int file) {
   targets().store((std::uint64_t{static_cast<std::uint32_t>(terminal)} << 32) | static_cast<std::uint32_t>(file),
                   std::memory_order_release);
 }
+
+int debugterminal() {
+  const std::uint64_t both = targets().load(std::memory_order_acquire);
+  const auto terminal = static_cast<std::int32_t>(both >> 32), file = static_cast<std::int32_t>(both);
+  return file < 0 || terminal < 0 ? 2 : terminal;
+}

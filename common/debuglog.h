@@ -20,3 +20,6 @@ void setdebugtargets(int terminal, int file);
 // Writes every byte of `data` to the terminal, then to the log file: how the
 // copier and the program's own lines reach both.
 void writeboth(int terminal, int file, std::string_view data);
+// The terminal's descriptor: while a copier owns descriptor 2 (see
+// setdebugtargets), the original standard error; otherwise 2.
+int debugterminal();

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "common/debuglog.h"
+
 extern char **environ;
 
 namespace {
@@ -29,6 +31,12 @@ int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pi
 
   posix_spawn_file_actions_t actions;
   if (const int e = posix_spawn_file_actions_init(&actions)) return e;
+  if (const int terminal = debugterminal(); mode == spawnmode::detached && terminal != 2) {
+    if (const int e = posix_spawn_file_actions_adddup2(&actions, terminal, 2)) {
+      posix_spawn_file_actions_destroy(&actions);
+      return e;
+    }
+  }
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
   int error = posix_spawnattr_init(&attr);

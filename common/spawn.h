@@ -10,7 +10,9 @@ enum class spawnmode {
   // and ignored signals.
   child,
   // A program that outlives this one: a session of its own, the default
-  // signal dispositions and an empty signal mask.
+  // signal dispositions, an empty signal mask, and as its standard error the
+  // terminal's (debugterminal), not a log copier's pipe, which breaks when
+  // this program ends and would then kill it at its next write.
   detached,
 };
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "common/debuglog.h"
 #include "common/spawn.h"
@@ -38,3 +40,24 @@ pid_t startupdatecommand(const std::string &command) {
   }
   return pid;
 }
+
+restartonexit::restartonexit(std::string executable, std::vector<std::string> arguments) {
+  argv.push_back(std::move(executable));
+  argv.insert(argv.end(), std::make_move_iterator(arguments.begin()), std::make_move_iterator(arguments.end()));
+}
+
+restartonexit::~restartonexit() {
+  if (!requested) return;
+  pid_t pid = -1;
+  if (argv.front().empty()) {
+    debugout("update: the installer did not start, and this program's own file is unknown: not started again");
+  } else if (const int err = spawnprocess(argv, spawnmode::detached, pid)) {
+    debugout("update: the installer did not start, and starting " + argv.front() +
+             " again failed: " + std::strerror(err));
+  } else {
+    debugout("update: the installer did not start; the program started again as process " + std::to_string(pid) + ": " +
+             argv.front());
+  }
+}
+
+void restartonexit::request() { requested = true; }

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 
 #include "common/buildconfig.h"
+#include "common/debuglog.h"
 #include "update/commandline.h"
+#include "update/programkind.h"
 #include "update/version.h"
 
 namespace {
@@ -28,7 +30,17 @@ void updater::tell(const QString &text) const {
   if (config.balloons) config.balloons({"Update", text.toStdString(), balloonicon::user});
 }
 
-void updater::installerdone(const updaterequest &request) {
+bool updater::installable(const std::string &path, const QString &version) const {
+  const programkind kind = classifyfile(path);
+  if (kind.runshere) return true;
+  debugout("update: the installer " + path + " is " + kind.what + ", which cannot be started on this system");
+  tell("Version " + version +
+       " is an update for another system and cannot be installed here. This program is updated from its "
+       "package, with the system's package manager.");
+  return false;
+}
+
+void updater::installerdone(const updaterequest &request, const QString &version) {
   if (request.status() != 200) {
     // Only a refusal that came with an error page is told; no answer at all
     // leaves the "downloading" balloon as the last word.
@@ -42,6 +54,7 @@ void updater::installerdone(const updaterequest &request) {
          QString::fromStdString(config.serviceorigin) + QStringLiteral("/docs/desktop_install/ for more information."));
     return;
   }
+  if (!installable(request.path(), version)) return;
   scheduled = true;
   if (config.schedule) config.schedule(installercommand(request.path()));
   tell(QStringLiteral("Update downloaded. Restarting."));
@@ -72,8 +85,8 @@ void updater::run(const std::string &version) {
     return;
   }
   download = request;
-  request->start(updateurl(config.serviceorigin, version), [this](const updaterequest &r) {
+  request->start(updateurl(config.serviceorigin, version), [this, v](const updaterequest &r) {
     download = nullptr;
-    installerdone(r);
+    installerdone(r, v);
   });
 }

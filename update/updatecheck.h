@@ -52,15 +52,20 @@ class updater {
 
   // "winRunUpdate" from the page, with the version the service offers. When
   // it is newer than this build, downloads its installer; once the download
-  // has completed intact, schedules its command and ends the event loop, so
-  // that shutdown starts it. Every outcome is told with a balloon. While an
-  // installer download runs (or an update is already scheduled) a further
-  // request is refused with a balloon.
+  // has completed intact and proves to be a program this system can start,
+  // schedules its command and ends the event loop, so that shutdown starts
+  // it. An installer for another system is not scheduled: the program goes
+  // on. Every outcome is told with a balloon. While an installer download
+  // runs (or an update is already scheduled) a further request is refused
+  // with a balloon.
   void run(const std::string &version);
 
  private:
   void tell(const QString &text) const;
-  void installerdone(const updaterequest &request);
+  void installerdone(const updaterequest &request, const QString &version);
+  // Whether the downloaded installer may be started here; when not, says
+  // why (debug output) and what the user can do (balloon).
+  bool installable(const std::string &path, const QString &version) const;
 
   updaterconfig config;
   QPointer<updaterequest> download;

@@ -15,11 +15,19 @@ const notfound = (v) => balloon('Version ' + v + ' not found, or no permissions 
 const installerrequests = (service) => service.requests.filter((r) => r.path.startsWith('/files/')).length;
 
 // A stand-in installer: records its own path, its arguments (one a line)
-// and when it ran, into `record`.
+// and when it ran, into `record`. Once the program has ended it writes to
+// standard error, as installers do.
 const installer = (record) => `#!/bin/sh
 { printf '%s\\n' "$0"; date +%s%3N; for a in "$@"; do printf '%s\\n' "$a"; done; } > '${record}.part'
+while kill -0 $PPID 2>/dev/null; do sleep 0.05; done
+echo 'installer: the program has ended' >&2
 mv '${record}.part' '${record}'
 `;
+// Whether process `pid` runs (neither gone nor a zombie).
+const running = (pid) => {
+  try { return !/^\d+ \(.*\) Z/.test(fs.readFileSync(`/proc/${pid}/stat`, 'utf8')); } catch { return false; }
+};
+const pefile = Buffer.concat([Buffer.from('MZ'), Buffer.alloc(1022)]);
 
 test('updates asked for by the page', async (t) => {
   const service = await new fakeservice().start();
@@ -77,6 +85,17 @@ test('updates asked for by the page', async (t) => {
     assert.equal(program.proc.exitCode, null);
   });
 
+  await t.test('an installer for another system is not started; the program goes on', async () => {
+    service.route('/files/qx_desktop_1.5.0.exe', (req, res) => res.end(pefile));
+    run(`winRunUpdate('1.5.0')`);
+    await program.line(balloon('Version 1.5.0 is an update for another system and cannot be installed here. ' +
+      "This program is updated from its package, with the system's package manager."));
+    await program.line(/^update: the installer .*\/qx_desktop\.exe is a Windows program \(PE\), which cannot be /);
+    run(`winNotification('still', 'running')`);
+    await program.line(/^balloon: still \| running$/);
+    assert.ok(!program.lines.some((l) => l.startsWith('shutdown: ')));
+  });
+
   await t.test('a second update while the installer downloads is refused', async () => {
     run(`winRunUpdate('1.2.0')`);
     await program.line(balloon('Found version 1.2.0, downloading.'));
@@ -128,4 +147,35 @@ test('a download directory that cannot be made refuses the update before any req
   const { code } = await program.stop();
   assert.equal(code, 0);
   assert.ok(!program.lines.includes('shutdown: starting the update command'));
+});
+
+test('an installer that cannot start after the pause brings the program back', async (t) => {
+  const service = await new fakeservice().start();
+  const run = service.scripted();
+  const program = new app({ origin: service.origin });
+  service.route('/files/qx_desktop_1.2.0.exe', (req, res) => res.end('#!/bin/sh\n'));
+  const installerpath = path.join(datadirof(program), 'qxDownloads', 'qx_desktop.exe');
+  // The installer goes while the program pauses in its shutdown.
+  program.events.on('line', (l) => { if (l === 'shutdown: pause') fs.rmSync(installerpath, { force: true }); });
+  program.start();
+  let again = 0;
+  t.after(async () => {
+    program.kill();
+    if (again) try { process.kill(again, 'SIGKILL'); } catch { /* already gone */ }
+    await service.stop();
+  });
+  await service.report((x) => x.ready === 1);
+
+  run(`winRunUpdate('1.2.0')`);
+  assert.deepEqual(await program.exited, { code: 0, signal: null });
+  const restarted = await program.line(/^update: the installer did not start; the program started again as process /);
+  again = Number(/process (\d+)/.exec(restarted)[1]);
+  // The same program with the same arguments, running on its own: it shows
+  // the page and answers the command socket.
+  assert.equal(fs.readlinkSync(`/proc/${again}/exe`), fs.realpathSync(program.proc.spawnfile));
+  assert.deepEqual(fs.readFileSync(`/proc/${again}/cmdline`, 'utf8').split('\0').slice(1, -1),
+    program.proc.spawnargs.slice(1));
+  await service.report((x) => x.ready === 2);
+  assert.equal((await program.command('105')).code, 0);
+  await until(() => !running(again), 'the restarted program to end');
 });

@@ -151,7 +151,7 @@ TEST_F(runupdatetest, uncreatable_download_directory_starts_no_request) {
 }
 
 TEST_F(runupdatetest, second_request_during_a_download_is_refused) {
-  installer = QByteArray(1024 * 1024, 'i');
+  installer = "#!/bin/sh\n" + QByteArray(1024 * 1024, '#');
   server.handler = [this](const std::string &) { return fakehttp::response{200, installer, -1, 256 * 1024}; };
   updates->run("1.2.0");
   ASSERT_TRUE(waitfor([&] { return server.paths.size() == 1; }));
