@@ -45,6 +45,23 @@ void debugout(std::initializer_list<std::string_view> lines) {
   emit(whole);
 }
 
+std::string loggable(std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f || c == '\\') {
+      line += "\\x";
+      line += hex[byte >> 4];
+      line += hex[byte & 0xf];
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 void writeboth(int terminal, int file, std::string_view data) {
   writeall(terminal, data);
   writeall(file, data);

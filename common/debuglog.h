@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 // The program's one debug sink: navigation URLs, plugin relay tracing and
@@ -10,6 +11,11 @@ void debugout(std::string_view line);
 // Several lines at once, in one write: they stay together, and a busy caller
 // (the plugin relay traces every call) pays for one write instead of many.
 void debugout(std::initializer_list<std::string_view> lines);
+
+// Text from outside the program (a page's call data, a plugin's answer) made
+// safe for one debug line: control bytes and backslashes become \xNN, so
+// that it can neither end the line nor forge or colour another.
+std::string loggable(std::string_view text);
 
 // While a copier thread passes standard error on to the terminal and a log
 // file (app/stderrlog), the program's own lines skip that thread and are

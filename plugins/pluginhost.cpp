@@ -55,7 +55,7 @@ void pluginhost::makeqxpcall(int number, const std::string &fn, const std::strin
     // A call the full store dropped would never be answered: answer it now.
     if (!plugin->call(requestid, fn, data)) {
       debugout("plugin " + std::to_string(plugin->id) + " has " + std::to_string(qxp::capacity) + " calls waiting; " +
-               fn + " answered empty");
+               loggable(fn) + " answered empty");
       send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));
     }
   }
@@ -73,7 +73,7 @@ void pluginhost::downloadfinished(const downloadresult &result) {
   // A file that could not be written whole is never loaded: the page hears
   // nothing, as for a download that failed.
   if (result.failed || result.path.empty()) {
-    debugout("plugin download of " + url + " could not be saved; not started");
+    debugout("plugin download of " + loggable(url) + " could not be saved; not started");
     return;
   }
   if (plugin->started()) return;

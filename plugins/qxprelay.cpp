@@ -76,14 +76,23 @@ void qxp::runthroughpipe(const std::string &path) {
       continue;
     }
     const std::string_view fn = calltext(item.fn), data = calltext(item.data);
+    const std::string message = callmessage(fn, data);
+    // The relay would refuse the frame and end: only this call fails.
+    if (message.size() > maxrelaymsg) {
+      debugout("qxp::runthroughpipe call " + loggable(fn) + " of " + std::to_string(message.size()) +
+               " bytes is larger than a relay message; answered empty");
+      answer(item.tag, {});
+      continue;
+    }
     // Each call's trace takes two writes, one before it is sent and one when
-    // it is answered: every write wakes whatever drains standard error.
-    debugout({"qxp::runthroughpipe send msg", fn, data});
-    if (!writepipemsg(pipe.get(), callmessage(fn, data)) || !readpipemsg(pipe.get(), reply)) {
+    // it is answered: every write wakes whatever drains standard error. The
+    // texts are escaped: neither the page nor the plugin may forge a line.
+    debugout({"qxp::runthroughpipe send msg", loggable(fn), loggable(data)});
+    if (!writepipemsg(pipe.get(), message) || !readpipemsg(pipe.get(), reply)) {
       reply.clear();
       relaygone();
     }
-    debugout({"qxp::runthroughpipe got msg", reply});
+    debugout({"qxp::runthroughpipe got msg", loggable(reply)});
     answer(item.tag, reply);
   }
 

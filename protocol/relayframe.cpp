@@ -5,6 +5,7 @@
 #include "common/fdio.h"
 
 bool writepipemsg(int fd, std::string_view payload) {
+  if (payload.size() > maxrelaymsg) return false;
   const auto size = static_cast<std::uint32_t>(payload.size());
   const char length[4] = {static_cast<char>(size & 0xff), static_cast<char>((size >> 8) & 0xff),
                           static_cast<char>((size >> 16) & 0xff), static_cast<char>((size >> 24) & 0xff)};

@@ -12,8 +12,8 @@
 inline constexpr std::uint32_t maxrelaymsg = 0x4000000;
 
 // Writes one message to a socket or pipe, continuing after partial writes.
-// False when a write fails (for example, the peer has gone); never raises
-// SIGPIPE.
+// False when a write fails (for example, the peer has gone) and, with nothing
+// written, for a payload above maxrelaymsg; never raises SIGPIPE.
 bool writepipemsg(int fd, std::string_view payload);
 
 // Reads one message into `payload`, continuing after partial reads. False when

@@ -7,6 +7,7 @@
 
 #include "plugins/qxp.h"
 #include "plugintest.h"
+#include "protocol/relayframe.h"
 
 using answers = std::vector<std::pair<std::string, std::string>>;
 using lines = std::vector<std::string>;
@@ -140,6 +141,28 @@ TEST(qxprelayed, a_crashing_relay_answers_empty_and_the_program_lives_on) {
   EXPECT_EQ(callandwait(plugin, page, "3", "echo", "after"), std::make_pair(std::string("3"), std::string()));
   plugin.fini();
   plugin.join();
+}
+
+TEST(qxprelayed, a_call_too_large_for_the_relay_is_answered_empty_and_logged_data_is_escaped) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  qxp plugin(1);
+  plugin.start(lib, envfor(page, dir));
+  using answer = std::pair<std::string, std::string>;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(callandwait(plugin, page, "1", "echo", std::string(maxrelaymsg, 'x')), answer("1", ""));
+  // The plugin still answers, and its data cannot forge a debug line.
+  const std::string forged = "a\nqxp::runthroughpipe got msg\n\x1b[31mred";
+  EXPECT_EQ(callandwait(plugin, page, "2", "echo", forged), answer("2", forged));
+  plugin.fini();
+  plugin.join();
+  const std::string debug = testing::internal::GetCapturedStderr();
+  EXPECT_NE(debug.find("qxp::runthroughpipe got msg\na\\x0aqxp::runthroughpipe got msg\\x0a\\x1b[31mred\n"),
+            std::string::npos)
+      << debug;
+  ASSERT_GE(pluginlog(lib).size(), 3u);
+  EXPECT_EQ(pluginlog(lib)[2], "echo|a") << "the large call never reached the plugin";
 }
 
 TEST(qxprelayed, two_relays_started_together_each_serve_their_own_plugin) {
