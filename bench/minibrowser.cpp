@@ -6,6 +6,8 @@
 //   minibrowser --data=DIR URL [--webEngineArgs SWITCH...]
 #include "bench/minibrowser.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QWebChannel>
@@ -15,9 +17,15 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 #include <cstdio>
+#include <cstdlib>
+
+#include "app/sandbox.h"
 
 int main(int argc, char **argv) {
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  // The engine's sandbox as the program has it for the same user, so that
+  // both sides of a comparison pay for it alike.
+  if (choosesandbox(::getuid(), ::geteuid(), false, std::getenv("ORVALINK_NO_SANDBOX")) != sandboxstate::on)
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   QString url, data;
   for (const QString &a : app.arguments().mid(1)) {
