@@ -24,7 +24,10 @@ bool trayicon::create(trayhost *h, const QString &tip, const QString &icon, bool
 bool trayicon::balloon(const QString &text, const QString &title, balloonicon icon, int timeoutseconds) {
   assertuithread();
   if (!host || removed) {
-    held.push_back({text, title, icon, timeoutseconds});
+    // Without a notification area the page may ask for balloons all day:
+    // only the newest few wait, already cut to what will be shown.
+    if (held.size() >= maxheldballoons) held.erase(held.begin());
+    held.push_back({text.left(255), title.left(63), icon, timeoutseconds});
     return false;
   }
   return host->showballoon(text.left(255), title.left(63), icon, timeoutseconds * 1000);

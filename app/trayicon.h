@@ -65,12 +65,15 @@ class trayicon {
     balloonicon icon = balloonicon::none;
     int timeoutseconds = 0;
   };
+  // At most maxheldballoons, the newest.
+  static constexpr std::size_t maxheldballoons = 5;
   std::vector<heldballoon> held;
 
   // Adds the icon (unless hidden). Returns whether it was added.
   bool create(trayhost *h, const QString &tip, const QString &icon, bool hiddenatstart);
   // Shows a balloon: text cut to 255 UTF-16 units, title to 63. Balloons
-  // asked for before the icon exists are held and shown once it is created.
+  // asked for before the icon exists are held (the newest
+  // maxheldballoons) and shown once it is created.
   bool balloon(const QString &text, const QString &title, balloonicon icon, int timeoutseconds);
   // The same for a module's request: the program's balloon sink.
   bool balloon(const balloonrequest &request);

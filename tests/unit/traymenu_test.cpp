@@ -14,6 +14,7 @@ struct recordinghost : trayhost {
     return true;
   }
   void refreshmenu() override { ++refreshes; }
+  void settooltip(const QString &) override {}
 };
 
 std::vector<QString> labels(const std::vector<trayentry> &menu) {
@@ -94,6 +95,16 @@ TEST(trayballoon, texts_are_cut_and_held_until_the_icon_exists) {
   EXPECT_EQ(std::get<1>(host.balloons[1]).size(), 63);
   EXPECT_EQ(std::get<2>(host.balloons[1]), balloonicon::user);
   EXPECT_EQ(std::get<3>(host.balloons[1]), 10000);
+}
+
+TEST(trayballoon, only_the_newest_few_wait_for_the_icon) {
+  recordinghost host;
+  trayicon tray;
+  for (int i = 0; i < 1000; ++i) tray.balloon({"Note", std::to_string(i)});
+  ASSERT_TRUE(tray.create(&host, "tip", "icon", false));
+  ASSERT_EQ(host.balloons.size(), trayicon::maxheldballoons);
+  EXPECT_EQ(std::get<0>(host.balloons.front()), QString::number(1000 - trayicon::maxheldballoons));
+  EXPECT_EQ(std::get<0>(host.balloons.back()), "999");
 }
 
 TEST(trayballoon, a_failed_add_leaves_the_icon_hidden_and_removed) {
