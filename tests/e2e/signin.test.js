@@ -16,9 +16,13 @@ const { fakeservice, app, sleep, until } = require('./lib/harness');
 
 const port = 25652;
 
-function get(pathname) {
+// What a browser's top-level navigation to the listener sends beyond the Host.
+const navigation = { 'Sec-Fetch-Site': 'cross-site', 'Sec-Fetch-Mode': 'navigate', 'Sec-Fetch-User': '?1',
+  'Sec-Fetch-Dest': 'document' };
+
+function get(pathname, headers = navigation) {
   return new Promise((resolve, reject) => {
-    http.get({ host: '127.0.0.1', port, path: pathname }, (res) => {
+    http.get({ host: '127.0.0.1', port, path: pathname, headers }, (res) => {
       let body = '';
       res.on('data', (c) => { body += c; });
       res.on('end', () => resolve({ status: res.statusCode, body }));
@@ -88,6 +92,30 @@ test('sign-in through the system browser and the loopback listener', async (t) =
     await program.line(/^callback server: refused a connection of uid 65534, not this program's user$/);
     // The page would have heard of it before this program's own sign-in below.
     assert.ok(!program.lines.some((l) => l.includes('code=other')));
+  });
+
+  await t.test('another origin\'s image and fetch of the listener, and another host name, get 404', async () => {
+    assert.ok(!program.lines.some((l) => l.startsWith('callback server: cannot listen')),
+      'port ' + port + ' is taken by another program');
+    const foreign = await new fakeservice().start();
+    try {
+      const forged = 'http://127.0.0.1:' + port + '/api/user/completeauth?code=';
+      foreign.route('/forge', `<img src="${forged}image">
+        <script>fetch('${forged}fetch', { mode: 'no-cors' }).catch(() => {});</script>`);
+      run(`document.body.append(Object.assign(document.createElement('iframe'), { src: '${foreign.origin}/forge' }))`);
+      await program.line(/^\/api\/user\/completeauth\?code=image$/);
+      await program.line(/^\/api\/user\/completeauth\?code=fetch$/);
+      // A DNS name pointed at loopback.
+      const rebound = await get('/api/user/completeauth?code=rebound', { ...navigation, Host: 'rebound.example:' + port });
+      assert.equal(rebound.status, 404);
+      const refused = (l) => l === 'callback server: refused a sign-in request that is not a browser\'s top-level navigation to it';
+      await until(() => program.lines.filter(refused).length >= 3, 'three refused requests');
+      assert.equal(program.lines.filter(refused).length, 3);
+      // The page's one-shot callback is still unused: the redirect below is
+      // the first completion it hears of.
+    } finally {
+      await foreign.stop();
+    }
   });
 
   await t.test('the redirect to the listener completes the page\'s sign-in', async () => {
