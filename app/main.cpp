@@ -20,6 +20,7 @@
 #include "app/bringtofront.h"
 #include "app/cmdline.h"
 #include "app/commandsocket.h"
+#include "app/connectionnotice.h"
 #include "app/dialrelay.h"
 #include "app/dialuri.h"
 #include "app/dispatchtargets.h"
@@ -40,6 +41,7 @@
 #include "browser/dispatcher.h"
 #include "browser/downloadsaver.h"
 #include "browser/pagechannel.h"
+#include "browser/pagekeeper.h"
 #include "browser/sendtopage.h"
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
@@ -97,6 +99,7 @@ class mainbrowserowner {
     window = browser;
   }
   browserwindow *operator->() const { return window.data(); }
+  browserwindow &operator*() const { return *window; }
 
  private:
   QPointer<browserwindow> window;
@@ -214,7 +217,10 @@ int main(int argc, char **argv) {
   // 9. The tray icon.
   qttrayhost trayhost(
       globals->tray, [&window](unsigned int id) { window.oncommand(id); }, [&window] { window.togglewindow(); });
-  globals->tray.create(&trayhost, QStringLiteral("orvalink Desktop"), globals->icon, false);
+  const QString traytooltip = QStringLiteral("orvalink Desktop");
+  globals->tray.create(&trayhost, traytooltip, globals->icon, false);
+  // The tooltip and a balloon tell the user when the page cannot reach the service.
+  connectionnotice connection(globals->tray, traytooltip, balloons);
 
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
@@ -251,7 +257,11 @@ int main(int argc, char **argv) {
     if (auto *channel = mainbrowser->findChild<pagechannel *>())
       QObject::connect(channel, &pagechannel::listening, &app, [&dials] { dials.bridgelistening(); });
     window.setbrowserview(mainbrowser->view());
-    mainbrowser->loadurl(globals->serviceorigin + "/a/desktop/");
+    // The keeper loads the start page and brings it back after an outage of
+    // the service or the end of its renderer; the window owns it.
+    auto *keeper = new pagekeeper(*mainbrowser, globals->serviceorigin + "/a/desktop/",
+                                  [&connection](bool up) { connection.changed(up); });
+    keeper->loadstartpage("start-up");
   });
 
   // 11. The automation module.

@@ -54,6 +54,12 @@ void qttrayhost::refreshmenu() {
   if (menu->isVisible()) buildmenu();
 }
 
+void qttrayhost::settooltip(const QString &tooltip) {
+  assertuithread();
+  debugout("tray: tooltip " + tooltip.toStdString());
+  icon->setToolTip(tooltip);
+}
+
 void qttrayhost::buildmenu() {
   menu->clear();
   for (const trayentry &e : model.buildmenu()) {

@@ -23,6 +23,7 @@ class qttrayhost : public QObject, public trayhost {
   bool remove() override;
   bool showballoon(const QString &text, const QString &title, balloonicon kind, int timeoutms) override;
   void refreshmenu() override;
+  void settooltip(const QString &tooltip) override;
 
  private:
   void buildmenu();

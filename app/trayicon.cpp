@@ -44,6 +44,12 @@ void trayicon::remove() {
   if (enabled && !removed && host && host->remove()) removed = hidden = true;
 }
 
+void trayicon::settooltip(const QString &tip) {
+  assertuithread();
+  tooltip = tip.left(127);
+  if (host && !removed) host->settooltip(tooltip);
+}
+
 void trayicon::restore() {
   assertuithread();
   if (!enabled || !host) return;

@@ -26,6 +26,7 @@ class trayhost {
   virtual bool showballoon(const QString &text, const QString &title, balloonicon icon, int timeoutms) = 0;
   // The page entries of an open popup menu changed: rebuild it.
   virtual void refreshmenu() = 0;
+  virtual void settooltip(const QString &tooltip) = 0;
 };
 
 // One entry of the popup menu as shown, from the top.
@@ -78,6 +79,8 @@ class trayicon {
   // The same for a module's request: the program's balloon sink.
   bool balloon(const balloonrequest &request);
   void remove();
+  // Changes the tooltip (cut to 127 UTF-16 units), also of an icon added later.
+  void settooltip(const QString &tip);
   // The notification area came back (its host restarted): add the icon again.
   void restore();
 

@@ -60,6 +60,7 @@ QWebEngineScript pagebridgescript(const std::string &serviceorigin, const QJsonA
 browserpage::browserpage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) {}
 
 bool browserpage::acceptNavigationRequest(const QUrl &url, NavigationType, bool) {
+  if (takenavigation && takenavigation(url)) return false;
   return !browserclient::onbeforebrowse(url.toString(QUrl::FullyEncoded).toStdString());
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <functional>
 #include <memory>
 
 #include "browser/browserhandle.h"
@@ -21,6 +22,10 @@ class browserpage : public QWebEnginePage {
   Q_OBJECT
  public:
   browserpage(QWebEngineProfile *profile, QObject *parent);
+
+  // Sees every navigation first; answering true takes it: the page does not
+  // navigate (the program's own pages use this for their buttons).
+  std::function<bool(const QUrl &)> takenavigation;
 
  protected:
   bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool ismainframe) override;

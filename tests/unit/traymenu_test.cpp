@@ -15,6 +15,7 @@ struct recordinghost : trayhost {
   }
   void refreshmenu() override { ++refreshes; }
   void settooltip(const QString &) override {}
+  void settooltip(const QString &) override {}
 };
 
 std::vector<QString> labels(const std::vector<trayentry> &menu) {

@@ -1,0 +1,43 @@
+#include "browser/pagerecovery.h"
+
+#include <gtest/gtest.h>
+
+using std::chrono::milliseconds;
+
+TEST(pagerecovery, outages_are_retried_other_failures_are_left_to_the_engine) {
+  EXPECT_TRUE(classifyloadfailure(loaderrordomain::connection, -102, "net::ERR_CONNECTION_REFUSED").retry);
+  EXPECT_TRUE(classifyloadfailure(loaderrordomain::connection, -105, "net::ERR_NAME_NOT_RESOLVED").retry);
+  EXPECT_TRUE(classifyloadfailure(loaderrordomain::dns, -800, "net::ERR_DNS_MALFORMED_RESPONSE").retry);
+  EXPECT_TRUE(classifyloadfailure(loaderrordomain::internal, -7, "net::ERR_TIMED_OUT").retry);
+  EXPECT_TRUE(classifyloadfailure(loaderrordomain::http, -324, "net::ERR_EMPTY_RESPONSE").retry);
+  const loadfailure busy = classifyloadfailure(loaderrordomain::httpstatus, 503, "");
+  EXPECT_TRUE(busy.retry);
+  EXPECT_EQ(busy.reason, "the service answered with status 503");
+
+  EXPECT_FALSE(classifyloadfailure(loaderrordomain::httpstatus, 404, "").retry);
+  EXPECT_FALSE(classifyloadfailure(loaderrordomain::internal, -3, "net::ERR_ABORTED").retry);
+  EXPECT_FALSE(classifyloadfailure(loaderrordomain::certificate, -202, "net::ERR_CERT_AUTHORITY_INVALID").retry);
+}
+
+TEST(pagerecovery, the_wait_doubles_from_two_seconds_to_a_minute_and_jitter_only_shortens_it) {
+  EXPECT_EQ(retrydelay(0, 0), milliseconds(2000));
+  EXPECT_EQ(retrydelay(1, 0), milliseconds(4000));
+  EXPECT_EQ(retrydelay(4, 0), milliseconds(32000));
+  EXPECT_EQ(retrydelay(5, 0), milliseconds(60000));
+  EXPECT_EQ(retrydelay(1000, 0), milliseconds(60000));
+  EXPECT_EQ(retrydelay(0, 0.999), milliseconds(1500));
+  EXPECT_GE(retrydelay(1000, 0.999), milliseconds(45000));
+}
+
+TEST(pagerecovery, a_renderer_that_keeps_ending_is_reloaded_five_times_in_two_minutes) {
+  rendererrestarts restarts;
+  const auto t0 = rendererrestarts::clock::now();
+  EXPECT_EQ(restarts.onended(t0, 0), milliseconds(0));
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(1), 0), milliseconds(2000));
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(4), 0), milliseconds(4000));
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(9), 0), milliseconds(8000));
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(18), 0), milliseconds(16000));
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(40), 0), std::nullopt);
+  // Once the first reload is two minutes old, one more is allowed.
+  EXPECT_EQ(restarts.onended(t0 + std::chrono::seconds(120), 0), milliseconds(16000));
+}
