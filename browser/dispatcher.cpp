@@ -1,10 +1,18 @@
 #include "browser/dispatcher.h"
 
+#include <algorithm>
+
 #include "browser/windowcontrol.h"
 #include "common/uithread.h"
 
 bool winposallowed(int left, int top, int screenwidth, int screenheight) {
   return top <= screenheight && left <= screenwidth;
+}
+
+winplace winposplace(int left, int right, int top, int bottom) {
+  const auto bounded = [](int v) { return std::clamp(v, -maxwinpos, maxwinpos); };
+  left = bounded(left), right = bounded(right), top = bounded(top), bottom = bounded(bottom);
+  return {left, top, right - left, bottom - top};
 }
 
 bool dispatcher::onprocessmessage(const pagemessage &m) {
@@ -21,8 +29,10 @@ bool dispatcher::onprocessmessage(const pagemessage &m) {
   }
   if (name == msg::winpos) {
     const int left = m.getint(0), right = m.getint(1), top = m.getint(2), bottom = m.getint(3);
-    if (winposallowed(left, top, to.desktop.screenwidth(), to.desktop.screenheight()))
-      to.window.placewindow(left, top, right - left, bottom - top);
+    if (winposallowed(left, top, to.desktop.screenwidth(), to.desktop.screenheight())) {
+      const winplace p = winposplace(left, right, top, bottom);
+      to.window.placewindow(p.x, p.y, p.width, p.height);
+    }
     return true;
   }
   if (name == msg::wininsertmenu) {

@@ -63,6 +63,17 @@ struct dispatchtargets {
 // right or bottom edge; sizes are passed on as given (even negative ones).
 bool winposallowed(int left, int top, int screenwidth, int screenheight);
 
+// Where "winPos" puts the window: at (left, top), right - left wide and
+// bottom - top high. The page's integers are first held within
+// ±maxwinpos (Qt's largest window size), far beyond any screen, so that
+// neither these differences nor the window system's sums of place and size
+// can overflow.
+inline constexpr int maxwinpos = 16777215;
+struct winplace {
+  int x, y, width, height;
+};
+winplace winposplace(int left, int right, int top, int bottom);
+
 // Carries out the commands the page sends, on the UI thread.
 class dispatcher {
  public:

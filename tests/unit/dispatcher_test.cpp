@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <limits>
 #include <thread>
 
 #include "app/dispatchtargets.h"
@@ -139,6 +140,13 @@ TEST_F(fixture, winpos_moves_unless_the_window_would_start_off_screen) {
   EXPECT_EQ(window.placed, (std::vector<int>{500, 1080, -100, -80}));
   run(pagemessage("winPos"));
   EXPECT_EQ(window.placed, (std::vector<int>{0, 0, 0, 0}));
+  // The page's extremes: differences that would overflow are held within
+  // the largest window size (UBSan watches the arithmetic).
+  constexpr int low = std::numeric_limits<int>::min(), high = std::numeric_limits<int>::max();
+  run(pagemessage("winPos", {low, high, low, high}));
+  EXPECT_EQ(window.placed, (std::vector<int>{-maxwinpos, -maxwinpos, 2 * maxwinpos, 2 * maxwinpos}));
+  run(pagemessage("winPos", {0, low, 0, low}));
+  EXPECT_EQ(window.placed, (std::vector<int>{0, 0, -maxwinpos, -maxwinpos}));
 }
 
 TEST_F(fixture, window_commands_show_hide_toggle_and_pin) {
