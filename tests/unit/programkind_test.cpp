@@ -41,18 +41,15 @@ TEST(classifyprogram, starts_only_what_this_machine_runs) {
       {ours, ours.size(), false, "a truncated ELF program for "},  // its segments end past the file
       {ours.substr(0, 30), 30, false, "a truncated ELF file"},
       {elfheader(2, 2, 22), 1000, false, "an ELF program for IBM Z, 64-bit"},
-      {elfheader(1, 1, 40), 1000, false, "an ELF program for ARM, 32-bit"},
       {pe, 100000, false, "a Windows program (PE)"},
       {"", 0, false, "an empty file"},
       {"<html>", 6, false, "a file of unknown kind, starting with 3c 68 74 6d"},
       {"#!/bin/sh\necho", 14, true, "a script for /bin/sh"},
-      {"#! /bin/sh -e", 13, true, "a script for /bin/sh -e"},
       {"#!/usr/bin/env sh\n", 18, true, "a script for /usr/bin/env sh"},
       {"#!/usr/bin/env -S A=1 sh -e\n", 28, true, "a script for /usr/bin/env -S A=1 sh -e"},
       {"#!/usr/bin/env nosuchshell\n", 27, false, "a script for /usr/bin/env nosuchshell, which is not installed"},
       {"#!/no/such/sh\n", 14, false, "a script for /no/such/sh, which is not installed"},
       {"#!sh\n", 5, false, "a script whose interpreter sh is not an absolute path"},
-      {"#!\n", 3, false, "a script that names no interpreter"},
       {"#!/bin/sh\r\n", 11, false, "a script with Windows line ends"},
   };
   for (const row &r : rows) {
