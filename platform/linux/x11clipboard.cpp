@@ -13,7 +13,7 @@
 
 namespace {
 // An owner that does not answer within this time has no text for us.
-constexpr int answertimeoutms = 1000;
+constexpr std::chrono::milliseconds answertimeout(1000);
 
 std::string uptozero(std::string s) {
   if (const auto zero = s.find('\0'); zero != std::string::npos) s.resize(zero);
@@ -46,14 +46,17 @@ std::string x11clipboard::read() {
     const QMimeData *m = qt && qt->ownsClipboard() ? qt->mimeData(QClipboard::Clipboard) : nullptr;
     return m ? uptozero(m->data(QStringLiteral("text/plain")).toStdString()) : std::string();
   }
+  clipboardbudget budget(clipboardbudget::clock::now());
   for (const char *target : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING", "text/plain"})
-    if (auto text = convert(x_.atom(target))) return uptozero(*text);
+    if (auto text = convert(x_.atom(target), budget)) return uptozero(*text);
   return {};
 }
 
-// Waits for the next event of a type on the requestor window.
-bool x11clipboard::waitfor(int type, XEvent &e, int timeoutms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
+// Waits for the next event of a type on the requestor window, for as long as
+// the read's budget allows.
+bool x11clipboard::waitfor(int type, XEvent &e, const clipboardbudget &budget) {
+  const auto now = std::chrono::steady_clock::now();
+  const auto deadline = now + budget.waitfor(now, answertimeout);
   for (;;) {
     if (XCheckTypedWindowEvent(x_.display(), requestor_, type, &e)) return true;
     const auto left =
@@ -64,7 +67,7 @@ bool x11clipboard::waitfor(int type, XEvent &e, int timeoutms) {
   }
 }
 
-std::optional<std::string> x11clipboard::convert(Atom target) {
+std::optional<std::string> x11clipboard::convert(Atom target, clipboardbudget &budget) {
   Display *d = x_.display();
   const Atom property = x_.atom("ORVALINK_CLIPBOARD");
   // Answers to earlier requests that timed out, and notices of our own
@@ -77,7 +80,7 @@ std::optional<std::string> x11clipboard::convert(Atom target) {
   XConvertSelection(d, x_.atom("CLIPBOARD"), target, property, requestor_, CurrentTime);
   XFlush(d);
   XEvent e{};
-  if (!waitfor(SelectionNotify, e, answertimeoutms) || e.xselection.property == None) return std::nullopt;
+  if (!waitfor(SelectionNotify, e, budget) || e.xselection.property == None) return std::nullopt;
 
   auto value = x_.property(requestor_, property, AnyPropertyType);
   if (!value) return std::nullopt;
@@ -87,18 +90,24 @@ std::optional<std::string> x11clipboard::convert(Atom target) {
     return std::string(value->bytes.begin(), value->bytes.end());
   }
   // Large texts come in pieces: each deletion of the property asks for the
-  // next one, and an empty piece ends the transfer.
+  // next one, and an empty piece ends the transfer. The notice of the INCR
+  // announcement itself came before the answer and is no piece.
+  XEvent announced{};
+  while (XCheckTypedWindowEvent(d, requestor_, PropertyNotify, &announced)) {
+  }
   std::string text;
   XDeleteProperty(d, requestor_, property);
   XFlush(d);
   for (;;) {
     XEvent p{};
-    if (!waitfor(PropertyNotify, p, answertimeoutms)) return std::nullopt;
+    if (!waitfor(PropertyNotify, p, budget)) return std::nullopt;
     if (p.xproperty.atom != property || p.xproperty.state != PropertyNewValue) continue;
     const auto piece = x_.property(requestor_, property, AnyPropertyType);
     XDeleteProperty(d, requestor_, property);
     XFlush(d);
     if (!piece || piece->bytes.empty()) return text;
+    // Too large a text is no text: a cut one could be dialled wrongly.
+    if (!budget.fits(text.size(), piece->bytes.size())) return std::nullopt;
     text.append(piece->bytes.begin(), piece->bytes.end());
   }
 }

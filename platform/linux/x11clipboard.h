@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/clipboardtext.h"
+#include "platform/linux/clipboardbudget.h"
 #include "platform/linux/x11connection.h"
 
 typedef union _XEvent XEvent;
@@ -18,8 +19,8 @@ class x11clipboard : public clipboardtext {
   void write(const std::string &bytes) override;
 
  private:
-  std::optional<std::string> convert(Atom target);
-  bool waitfor(int type, XEvent &e, int timeoutms);
+  std::optional<std::string> convert(Atom target, clipboardbudget &budget);
+  bool waitfor(int type, XEvent &e, const clipboardbudget &budget);
 
   x11connection x_;
   Window requestor_ = 0;

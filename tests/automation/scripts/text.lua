@@ -47,6 +47,15 @@ assert(qx.getclipboardtext() == 'caf\xC3\xA9 bytes')
 os.execute("printf 'from xclip' | xclip -i -selection clipboard >/dev/null 2>&1")
 t.waitfor(function() return qx.getclipboardtext() == 'from xclip' end, 5000, 'the text of xclip')
 
+-- A text larger than one request comes in pieces (INCR) and is read whole.
+local big = os.tmpname()
+local f = assert(io.open(big, 'wb'))
+f:write(string.rep('0123456789', 300000))
+f:close()
+os.execute('xclip -i -selection clipboard ' .. t.quote(big) .. ' >/dev/null 2>&1')
+t.waitfor(function() return #qx.getclipboardtext() == 3000000 end, 5000, 'the large text whole')
+os.remove(big)
+
 -- An owner that serves once and goes: the clipboard is then empty.
 os.execute("printf 'once' | xclip -i -selection clipboard -l 1 >/dev/null 2>&1")
 t.waitfor(function() return qx.getclipboardtext() == 'once' end, 5000, 'the text served once')
