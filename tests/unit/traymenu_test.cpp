@@ -15,7 +15,6 @@ struct recordinghost : trayhost {
   }
   void refreshmenu() override { ++refreshes; }
   void settooltip(const QString &) override {}
-  void settooltip(const QString &) override {}
 };
 
 std::vector<QString> labels(const std::vector<trayentry> &menu) {
