@@ -94,10 +94,10 @@ void pagekeeper::loadstartpage(const std::string &why) {
 }
 
 void pagekeeper::onloading(const QWebEngineLoadingInfo &info) {
-  // While the program loads the start page, the one load of another scheme
-  // than the program's own is that one. (A load that follows a taken
-  // navigation is not reported as started: the engine reports only the
-  // start of what it was asked first.)
+  // While the program loads the start page, loads of other schemes than the
+  // program's own are that load, or what the page navigated to while it
+  // loaded. (A load that follows a taken navigation is not reported as
+  // started: the engine reports only the start of what it was asked first.)
   if (now != mode::loading || info.url().scheme() == QLatin1String("qrc")) return;
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
@@ -106,39 +106,31 @@ void pagekeeper::onloading(const QWebEngineLoadingInfo &info) {
       debugout("page: start page loaded");
       now = mode::idle;
       failures = 0;
-      connectingshown = false;
       seterrorpages(true);
       setup(true);
       return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
-      // Stopped (a download, or stopped by the engine): while the connecting
-      // page is shown the program keeps trying, otherwise the page is left.
-      if (connectingshown) {
-        retrylater("loading the start page was stopped");
-      } else {
-        now = mode::idle;
-        seterrorpages(true);
-      }
+      // Replaced by another navigation ("Try now", or the page's own), whose
+      // outcome counts instead.
       return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
       break;
   }
   const loadfailure failure =
       classifyloadfailure(domainof(info.errorDomain()), info.errorCode(), info.errorString().toStdString());
-  if (failure.retry) {
+  if (failure.what == loadfailure::action::replaced) return;
+  if (failure.what == loadfailure::action::retry) {
     retrylater(failure.reason);
     return;
   }
-  // The service answered, or the engine has something to say (a certificate
-  // error): the user sees that, as from any load. A status answer has shown
-  // the service's own page already; otherwise load once more with the
-  // engine's error page, as a plain load the program does not follow.
+  // The user sees what the service or the engine says, as after any load.
+  // Error pages were off for this load: the engine's is loaded once more, as
+  // a plain load the program does not follow.
   debugout("page: start page failed: " + failure.reason);
   now = mode::idle;
-  connectingshown = false;
   seterrorpages(true);
   setup(true);
-  if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) window.page()->load(starturl);
+  if (failure.what == loadfailure::action::showerror) window.page()->load(starturl);
 }
 
 void pagekeeper::onrendererended(QWebEnginePage::RenderProcessTerminationStatus status, int exitcode) {
@@ -146,13 +138,16 @@ void pagekeeper::onrendererended(QWebEnginePage::RenderProcessTerminationStatus 
   if (status == QWebEnginePage::NormalTerminationStatus || !window.isvalid()) return;
   setup(false);
   const std::optional<std::chrono::milliseconds> wait = restarts.onended(rendererrestarts::clock::now(), jitter());
-  const std::string reason = "the page's renderer " + statusname(status);
+  const std::string reason = status == QWebEnginePage::CrashedTerminationStatus ? "the page's renderer crashed"
+                             : status == QWebEnginePage::KilledTerminationStatus
+                                 ? "the page's renderer was killed"
+                                 : "the page's renderer ended abnormally";
   if (!wait) {
     debugout("page: renderer ended too often; not reloading by itself");
     retrytimer.stop();
     now = mode::givenup;
-    showconnecting(reason + " " + std::to_string(rendererrestarts::limit) + " times within " +
-                       std::to_string(rendererrestarts::window.count()) + " minutes",
+    showconnecting(reason + " (" + std::to_string(rendererrestarts::limit + 1) + " times within " +
+                       std::to_string(rendererrestarts::window.count()) + " minutes)",
                    std::nullopt);
     return;
   }
@@ -181,7 +176,6 @@ void pagekeeper::showconnecting(const std::string &reason, std::optional<std::ch
   if (nexttry) query.addQueryItem(QStringLiteral("next"), QString::number(nexttry->count()));
   QUrl url = connectingpage;
   url.setQuery(query);
-  connectingshown = true;
   window.page()->load(url);
 }
 

@@ -47,7 +47,6 @@ class pagekeeper : public QObject {
   statelistener onstate;
   QTimer retrytimer;
   mode now = mode::idle;
-  bool connectingshown = false;
   bool up = true;
   unsigned failures = 0;
   rendererrestarts restarts;

@@ -3,33 +3,37 @@
 #include <algorithm>
 
 namespace {
-// Engine error codes outside the connection and name-resolution ranges that
-// still mean the service did not answer in time or the network moved.
+// Engine error codes outside the connection and name-resolution ranges: the
+// service did not answer in time or the network moved, and a load that
+// another navigation replaced.
 constexpr int err_timed_out = -7;
+constexpr int err_aborted = -3;
 constexpr int err_network_changed = -21;
 constexpr int err_empty_response = -324;
 }  // namespace
 
 loadfailure classifyloadfailure(loaderrordomain domain, int code, const std::string &errortext) {
+  using enum loadfailure::action;
+  const std::string unreachable = "the service could not be reached (" + errortext + ")";
   switch (domain) {
     case loaderrordomain::httpstatus:
-      // The service answered; only its server errors are worth waiting out.
-      return {code >= 500 && code <= 599, "the service answered with status " + std::to_string(code)};
+      // Only the service's server errors are worth waiting out.
+      return {code >= 500 && code <= 599 ? retry : leave, "the service answered with status " + std::to_string(code)};
     case loaderrordomain::connection:
     case loaderrordomain::dns:
-      return {true, "the service could not be reached (" + errortext + ")"};
+      return {retry, unreachable};
     case loaderrordomain::internal:
     case loaderrordomain::http:
       if (code == err_timed_out || code == err_network_changed || code == err_empty_response)
-        return {true, "the service could not be reached (" + errortext + ")"};
+        return {retry, unreachable};
+      if (code == err_aborted) return {replaced, "loading the start page was cancelled"};
       break;
     case loaderrordomain::none:
     case loaderrordomain::certificate:
     case loaderrordomain::ftp:
       break;
   }
-  // A certificate error, a stopped load and the like are the engine's to show.
-  return {false, "the start page could not be loaded (" + errortext + ")"};
+  return {showerror, "the start page could not be loaded (" + errortext + ")"};
 }
 
 std::chrono::milliseconds retrydelay(unsigned retry, double jitter) {

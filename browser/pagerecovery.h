@@ -8,11 +8,21 @@
 // How the engine says a load failed: its error domains, in its order.
 enum class loaderrordomain { none, internal, connection, certificate, http, ftp, dns, httpstatus };
 
-// A failed load of the start page: whether the program tries it again by
-// itself (the service could not be reached or is down for a while), and what
+// A failed load of the start page: what the program does about it, and what
 // to tell the user.
 struct loadfailure {
-  bool retry = false;
+  enum class action {
+    // The service could not be reached or is down for a while: try again.
+    retry,
+    // The service answered with a page of its own: that stays.
+    leave,
+    // Another navigation took over: its outcome counts instead.
+    replaced,
+    // The engine has something to say (a certificate error, a refused port):
+    // its error page is shown.
+    showerror,
+  };
+  action what = action::leave;
   std::string reason;
 };
 // `code` is the engine's error code (negative) or the HTTP status;

@@ -7,8 +7,17 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { fakeservice, app, until, mainwindowid, xdotool } = require('./lib/harness');
 
-// The renderer processes below the program `root`.
+// The renderer processes below the program `root`: the children of the
+// engine's zygote, which keep its command line until they name themselves
+// renderers (if they do).
 function renderers(root) {
+  const cmdline = (pid) => {
+    try {
+      return fs.readFileSync('/proc/' + pid + '/cmdline', 'utf8');
+    } catch {
+      return '';
+    }
+  };
   const parent = (pid) => {
     try {
       const stat = fs.readFileSync('/proc/' + pid + '/stat', 'utf8');
@@ -17,17 +26,11 @@ function renderers(root) {
       return 0;
     }
   };
-  return fs.readdirSync('/proc').filter((pid) => {
-    if (!/^\d+$/.test(pid)) return false;
-    let p = Number(pid);
+  return fs.readdirSync('/proc').filter((pid) => /^\d+$/.test(pid)).map(Number).filter((pid) => {
+    let p = pid;
     while (p > 1 && p !== root) p = parent(p);
-    if (p !== root) return false;
-    try {
-      return fs.readFileSync('/proc/' + pid + '/cmdline', 'utf8').includes('--type=renderer');
-    } catch {
-      return false;
-    }
-  }).map(Number);
+    return p === root && (cmdline(pid).includes('--type=renderer') || cmdline(parent(pid)).includes('--type=zygote'));
+  });
 }
 
 function roundtrip(run, service, tag) {
@@ -78,8 +81,7 @@ test('a service down at start, a killed renderer', async (t) => {
     await program.line(/^tray: tooltip orvalink Desktop$/);
   });
   await t.test('a killed renderer: the page is back within seconds and answers', async () => {
-    const killed = renderers(program.proc.pid);
-    assert.ok(killed.length > 0);
+    const killed = await until(() => { const r = renderers(program.proc.pid); return r.length && r; }, 'a renderer');
     for (const pid of killed) process.kill(pid, 'SIGKILL');
     await program.line(/^page: renderer ended: (killed|crashed|abnormal), exit code -?\d+$/);
     await service.report((x) => x.ready === 2, 10000);

@@ -4,19 +4,21 @@
 
 using std::chrono::milliseconds;
 
-TEST(pagerecovery, outages_are_retried_other_failures_are_left_to_the_engine) {
-  EXPECT_TRUE(classifyloadfailure(loaderrordomain::connection, -102, "net::ERR_CONNECTION_REFUSED").retry);
-  EXPECT_TRUE(classifyloadfailure(loaderrordomain::connection, -105, "net::ERR_NAME_NOT_RESOLVED").retry);
-  EXPECT_TRUE(classifyloadfailure(loaderrordomain::dns, -800, "net::ERR_DNS_MALFORMED_RESPONSE").retry);
-  EXPECT_TRUE(classifyloadfailure(loaderrordomain::internal, -7, "net::ERR_TIMED_OUT").retry);
-  EXPECT_TRUE(classifyloadfailure(loaderrordomain::http, -324, "net::ERR_EMPTY_RESPONSE").retry);
+TEST(pagerecovery, outages_are_retried_other_failures_are_shown) {
+  const auto what = [](loaderrordomain d, int code) { return classifyloadfailure(d, code, "net::ERR").what; };
+  using enum loadfailure::action;
+  EXPECT_EQ(what(loaderrordomain::connection, -102), retry);  // refused
+  EXPECT_EQ(what(loaderrordomain::connection, -105), retry);  // name not resolved
+  EXPECT_EQ(what(loaderrordomain::dns, -800), retry);
+  EXPECT_EQ(what(loaderrordomain::internal, -7), retry);  // timed out
+  EXPECT_EQ(what(loaderrordomain::http, -324), retry);    // empty response
   const loadfailure busy = classifyloadfailure(loaderrordomain::httpstatus, 503, "");
-  EXPECT_TRUE(busy.retry);
+  EXPECT_EQ(busy.what, retry);
   EXPECT_EQ(busy.reason, "the service answered with status 503");
 
-  EXPECT_FALSE(classifyloadfailure(loaderrordomain::httpstatus, 404, "").retry);
-  EXPECT_FALSE(classifyloadfailure(loaderrordomain::internal, -3, "net::ERR_ABORTED").retry);
-  EXPECT_FALSE(classifyloadfailure(loaderrordomain::certificate, -202, "net::ERR_CERT_AUTHORITY_INVALID").retry);
+  EXPECT_EQ(what(loaderrordomain::httpstatus, 404), leave);
+  EXPECT_EQ(what(loaderrordomain::internal, -3), replaced);
+  EXPECT_EQ(what(loaderrordomain::certificate, -202), showerror);
 }
 
 TEST(pagerecovery, the_wait_doubles_from_two_seconds_to_a_minute_and_jitter_only_shortens_it) {
