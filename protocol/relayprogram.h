@@ -32,4 +32,7 @@ inline constexpr int nohandlecall = 6;
 inline constexpr int native = 9;
 // The library cannot be checked: missing, unreadable or no library.
 inline constexpr int unchecked = 10;
+// The plugin crashed (the Windows plugin host only: it ends at once, so that
+// the call is answered without waiting for Wine's debugger).
+inline constexpr int crashed = 11;
 }  // namespace relayexit
