@@ -7,30 +7,14 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { fakeservice, app, until, mainwindowid, xdotool } = require('./lib/harness');
 
-// The renderer processes below the program `root`: the children of the
-// engine's zygote, which keep its command line until they name themselves
-// renderers (if they do).
+// The renderers below the program `root`: the children of the engine's
+// zygote, which keep its command line until they name themselves (if ever).
 function renderers(root) {
-  const cmdline = (pid) => {
-    try {
-      return fs.readFileSync('/proc/' + pid + '/cmdline', 'utf8');
-    } catch {
-      return '';
-    }
-  };
-  const parent = (pid) => {
-    try {
-      const stat = fs.readFileSync('/proc/' + pid + '/stat', 'utf8');
-      return Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
-    } catch {
-      return 0;
-    }
-  };
-  return fs.readdirSync('/proc').filter((pid) => /^\d+$/.test(pid)).map(Number).filter((pid) => {
-    let p = pid;
-    while (p > 1 && p !== root) p = parent(p);
-    return p === root && (cmdline(pid).includes('--type=renderer') || cmdline(parent(pid)).includes('--type=zygote'));
-  });
+  const read = (pid, file) => { try { return fs.readFileSync(`/proc/${pid}/${file}`, 'utf8'); } catch { return ''; } };
+  const parent = (pid) => { const st = read(pid, 'stat'); return Number(st.slice(st.lastIndexOf(')') + 2).split(' ')[1]) || 0; };
+  const below = (pid) => { while (pid > 1 && pid !== root) pid = parent(pid); return pid === root; };
+  return fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p)).map(Number).filter((pid) => below(pid) &&
+    (read(pid, 'cmdline').includes('--type=renderer') || read(parent(pid), 'cmdline').includes('--type=zygote')));
 }
 
 function roundtrip(run, service, tag) {
