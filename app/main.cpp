@@ -45,6 +45,7 @@
 #include "browser/sendtopage.h"
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
+#include "common/ownfiles.h"
 #include "common/paths.h"
 #include "platform/desktopbackend.h"
 #include "plugins/desktopplugins.h"
@@ -61,9 +62,13 @@ downloader plugindownloader(std::string directory, QObject &owner) {
                                                     downloadcompletion done) {
     // The request deletes itself once its completion has run.
     auto *request = new updaterequest(&owner);
-    request->openfile(directory, name);
-    request->start(url, [done = std::move(done)](const updaterequest &finished) {
-      done(downloadresult{finished.status(), finished.url(), finished.path(), finished.failed()});
+    if (std::string problem; !request->openreplacement(directory, name, problem)) {
+      debugout("plugin download of " + loggable(url) + " refused: " + problem);
+      delete request;
+      return;
+    }
+    request->start(url, [done = std::move(done)](updaterequest &finished) {
+      done(downloadresult{finished.status(), finished.url(), finished.failed(), finished.takefile()});
     });
   };
 }
@@ -73,12 +78,13 @@ downloader plugindownloader(std::string directory, QObject &owner) {
 // before it is.
 std::unique_ptr<QWebEngineProfile> makeprofile(const std::string &datadir) {
   std::unique_ptr<QWebEngineProfile> profile;
-  if (!datadir.empty() && QDir().mkpath(QString::fromStdString(datadir))) {
+  std::string problem;
+  if (openowndir(datadir, problem)) {
     profile = std::make_unique<QWebEngineProfile>(QStringLiteral("orvalink"));
     profile->setPersistentStoragePath(QString::fromStdString(datadir + "/Storage"));
     profile->setCachePath(QString::fromStdString(datadir + "/Cache"));
   } else {
-    debugout("data directory cannot be created (" + datadir + "): browser data is kept in memory only");
+    debugout("data directory cannot be used (" + problem + "): browser data is kept in memory only");
     profile = std::make_unique<QWebEngineProfile>();
   }
   profile->setHttpUserAgent(QStringLiteral("vaVederorIduroru/") + QString::fromLatin1(buildconfig::version));
@@ -229,7 +235,8 @@ int main(int argc, char **argv) {
   desktop.profile = profile.get();
   QObject plugindownloads;
   pluginhost plugins(globals->plugins, desktopqxpenv(topage),
-                     plugindownloader(downloaddir(globals->datadir), plugindownloads));
+                     plugindownloader(downloaddir(globals->datadir), plugindownloads),
+                     {globals->serviceorigin, buildconfig::signingkey});
   updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
                    [&globals](const std::string &command) { globals->updatecommand = command; }});
   traymenuadapter pagemenu(globals->tray);
@@ -306,6 +313,8 @@ int main(int argc, char **argv) {
   // the application state releases them.
   debugout("shutdown: pause");
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  // A plugin still busy now answers nobody and is called no more.
+  closeplugins(globals->plugins);
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: starting the update command");
     if (startupdatecommand(globals->updatecommand) < 0) restart.request();
@@ -324,6 +333,7 @@ int main(int argc, char **argv) {
   globals->lua.reset();
   debugout("shutdown: application state released");
   globals->mainwindow = nullptr;
+  skipexitcleanupifbusy(globals->plugins);
   globals.reset();
   return 0;
 }

@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,6 +34,7 @@
 #include "authserver/callbackserver.h"
 #include "authserver/httprequest.h"
 #include "bench/soakprobe.h"
+#include "common/fdio.h"
 #include "plugins/pluginhost.h"
 
 namespace {
@@ -413,14 +416,20 @@ void pluginsoak(const std::string &relay, const std::string &plugin64, const std
   const std::map<std::string, std::string> files{{"http://127.0.0.1/in.qxp", plugin64},
                                                  {"http://127.0.0.1/relayed.qxp", plugin32},
                                                  {"http://127.0.0.1/relayed-again.qxp", plugin32}};
-  // The "download" finishes at once, with the library itself as the file.
-  downloader download = [&files](const std::string &, const std::string &url, downloadcompletion done) {
-    done(downloadresult{200, url, files.at(url), false});
+  // The "download" finishes at once: a copy of the library, left beside its
+  // name as a download leaves it.
+  downloader download = [&files, &scratch](const std::string &name, const std::string &url,
+                                           downloadcompletion done) {
+    std::string problem;
+    replacementfile file = replacementfile::create(scratch, name, 0600, problem);
+    std::ifstream in(files.at(url), std::ios::binary);
+    writeall(file.fd(), std::string(std::istreambuf_iterator<char>(in), {}));
+    done(downloadresult{200, url, false, std::move(file)});
   };
   pluginregistry registry;
   {
     // This thread plays the UI thread: the host is used only here.
-    pluginhost host(registry, env, download);
+    pluginhost host(registry, env, download, {"http://127.0.0.1", {}});
     host.loadqxp("http://127.0.0.1/in.qxp", "load-in");
     host.loadqxp("http://127.0.0.1/relayed.qxp", "load-relayed");
     const int inprocess = 1;

@@ -4,14 +4,13 @@
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "browser/downloads.h"
 #include "common/debuglog.h"
+#include "common/ownfiles.h"
 
 namespace {
 
@@ -43,16 +42,11 @@ std::function<void()> progressreporter(QWebEngineDownloadRequest *download) {
 void save(QWebEngineDownloadRequest *download, const std::string &datadir) {
   const auto report = progressreporter(download);
   const std::string url = download->url().toString().toStdString();
-  std::string dir;
-  std::error_code error;
-  if (!datadir.empty()) {
-    dir = userdownloads(datadir);
-    std::filesystem::create_directories(dir, error);
-  }
-  if (dir.empty() || error) {
-    debugout(
-        "download of " + url + " cancelled: " +
-        (dir.empty() ? std::string("there is no data directory") : "cannot create " + dir + ": " + error.message()));
+  // Made with mode 0700; one that another user owns is not written into.
+  const std::string dir = datadir.empty() ? std::string() : userdownloads(datadir);
+  std::string problem = "there is no data directory";
+  if (dir.empty() || !openowndir(dir, problem)) {
+    debugout("download of " + url + " cancelled: " + problem);
     download->cancel();
     report();
     return;

@@ -24,6 +24,10 @@ int setdetached(posix_spawnattr_t &attr) {
 }  // namespace
 
 int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pid) {
+  return spawnprocess(argv, mode, pid, -1);
+}
+
+int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pid, int passfd) {
   if (argv.empty()) return EINVAL;
   std::vector<char *> args;
   for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
@@ -37,9 +41,11 @@ int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pi
       return e;
     }
   }
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  // dup2 onto itself (passfd 3) clears close-on-exec, as POSIX asks.
+  int error = passfd >= 0 ? posix_spawn_file_actions_adddup2(&actions, passfd, 3) : 0;
+  if (error == 0) error = posix_spawn_file_actions_addclosefrom_np(&actions, passfd >= 0 ? 4 : 3);
   posix_spawnattr_t attr;
-  int error = posix_spawnattr_init(&attr);
+  if (error == 0) error = posix_spawnattr_init(&attr);
   if (error == 0) {
     if (mode == spawnmode::detached) error = setdetached(attr);
     if (error == 0) error = posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);

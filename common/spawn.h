@@ -22,3 +22,5 @@ enum class spawnmode {
 // close-on-exec stay here. Returns 0 with the new process id in `pid`, or the
 // error number.
 int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pid);
+// The same, and the new process also gets `passfd` as its descriptor 3.
+int spawnprocess(const std::vector<std::string> &argv, spawnmode mode, pid_t &pid, int passfd);

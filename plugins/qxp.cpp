@@ -1,8 +1,11 @@
 #include "plugins/qxp.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 
 #include <exception>
+#include <stdexcept>
+#include <thread>
 
 #include "common/debuglog.h"
 #include "protocol/handlecall.h"
@@ -26,17 +29,30 @@ void qxp::fini() {
   pending.post();
 }
 
-void qxp::start(const std::string &path, qxpenv environment) {
-  if (running) return;
+void qxp::start(pluginfile library, qxpenv environment) {
+  // A plugin closed before its download ended is never started.
+  if (running || closed()) return;
   running = true;
   env = std::move(environment);
-  workers.create_thread([this, path] {
-    run(path);
+  file = std::move(library);
+  workers.create_thread([this] {
+    run();
     ended.store(true, std::memory_order_release);
   });
 }
 
+void qxp::start(const std::string &path, qxpenv environment) {
+  start(pluginfile{ownedfd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), path}, std::move(environment));
+}
+
 void qxp::join() { workers.join_all(); }
+
+void qxp::close() {
+  shut.store(true);
+  // Wakes a worker that waits for work, so that it ends.
+  fini();
+  while (answering.load() != 0) std::this_thread::yield();
+}
 
 qxpcall qxp::take() {
   qxpcall item;
@@ -44,46 +60,57 @@ qxpcall qxp::take() {
   return item;
 }
 
-void qxp::answer(const std::string &tag, std::string result) const {
-  if (env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
+bool qxp::answer(const std::string &tag, std::string result) {
+  answering.fetch_add(1);
+  const bool open = !shut.load();
+  if (open && env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
+  answering.fetch_sub(1);
+  return open;
 }
 
-void qxp::run(const std::string &path) {
+std::string qxp::loadpath() const { return "/proc/self/fd/" + std::to_string(file.fd.get()); }
+
+void qxp::run() {
   bool native;
   try {
-    native = is64bitdll(path);
+    if (!file.fd) throw std::runtime_error("Cannot open file");
+    native = is64bitdll(loadpath());
   } catch (const std::exception &e) {
-    debugout("qxp::run " + path + ": " + e.what() + "; the plugin is neither loaded nor bridged");
+    debugout("qxp::run " + file.path + ": " + e.what() + "; the plugin is neither loaded nor bridged");
     return;
   }
   if (native)
-    runinprocess(path);
+    runinprocess();
   else
-    runthroughpipe(path);
+    runthroughpipe();
 }
 
-void qxp::runinprocess(const std::string &path) {
-  module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+void qxp::runinprocess() {
+  // Loaded through the descriptor: the library is the file that was opened
+  // (and checked), even if its name now leads elsewhere.
+  module = ::dlopen(loadpath().c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     const char *why = ::dlerror();
-    debugout("qxp::runinprocess cannot load " + path + ": " + (why ? why : ""));
+    debugout("qxp::runinprocess cannot load " + file.path + ": " + (why ? why : ""));
     return;
   }
   auto handlecall = reinterpret_cast<handlecallfn>(::dlsym(module, handlecallname));
   if (!handlecall) {
-    debugout("qxp::runinprocess no handleCall in " + path);
+    debugout("qxp::runinprocess no handleCall in " + file.path);
     ::dlclose(module);
     module = nullptr;
     return;
   }
 
+  // Once closed, no further plugin call: the library stays loaded.
   handlecall(inicall, "");
   for (;;) {
     const qxpcall item = take();
+    if (closed()) return;
     if (item.fini) break;
     // The result is copied before the plugin is called again.
     const char *result = handlecall(item.fn.c_str(), item.data.c_str());
-    answer(item.tag, result ? std::string(result) : std::string());
+    if (!answer(item.tag, result ? std::string(result) : std::string())) return;
   }
   handlecall(finicall, "");
   ::dlclose(module);

@@ -21,6 +21,14 @@ struct qxpcall {
   bool fini = false;  // the stop item; its texts are empty
 };
 
+// The plugin library a worker serves: open, so that the file checked is the
+// file loaded whatever later happens to its name. `path` names it in debug
+// lines.
+struct pluginfile {
+  ownedfd fd;
+  std::string path;
+};
+
 // What a plugin worker needs from its surroundings.
 struct qxpenv {
   // Delivers answers to the page; called on the worker thread.
@@ -54,7 +62,10 @@ class alignas(64) qxp {
   // UI thread: queues the stop item. Being the newest item, it is taken
   // before any call still waiting, and those calls are never made.
   void fini();
-  // UI thread: starts the worker on the plugin file at `path`. Once only.
+  // UI thread: starts the worker on the open plugin file. Once only, and
+  // never once closed.
+  void start(pluginfile library, qxpenv environment);
+  // The same with the file at `path`, opened now.
   void start(const std::string &path, qxpenv environment);
   bool started() const { return running; }
   // UI thread: the worker has returned (or was never started), so nothing
@@ -62,13 +73,19 @@ class alignas(64) qxp {
   bool workerended() const { return !running || ended.load(std::memory_order_acquire); }
   // Waits until the worker has ended.
   void join();
+  // UI thread, once the program is ending: from now on the worker's answers
+  // are dropped (an answer being delivered is waited for), and once the
+  // call it is in returns it makes no further call, "fini" included, and
+  // leaves the library loaded: it must not run plugin code while the
+  // program's parts are being destroyed.
+  void close();
 
   // Worker: checks the library's machine and serves it in-process or relayed.
-  void run(const std::string &path);
+  void run();
   // Worker: loads the library here and calls its handleCall.
-  void runinprocess(const std::string &path);
+  void runinprocess();
   // Worker: serves the library through a modrelay process over a socket.
-  void runthroughpipe(const std::string &path);
+  void runthroughpipe();
 
   void *module = nullptr;  // the library while served in-process
   ownedfd pipe;            // the socket to the relay while relayed
@@ -82,10 +99,24 @@ class alignas(64) qxp {
  private:
   // Blocks until an item is in the store and takes the newest.
   qxpcall take();
-  void answer(const std::string &tag, std::string result) const;
+  // Sends the answer to the page; false once the plugin is closed (nothing
+  // sent).
+  bool answer(const std::string &tag, std::string result);
+  bool closed() const { return shut.load(); }
+  // The library as the worker opens it: its descriptor's /proc path.
+  std::string loadpath() const;
 
   qxpenv env;
+  // Open until the object ends: a library loaded as /proc/self/fd/N is known
+  // to the loader by that name, so the number must not be reused while the
+  // library may still be loaded.
+  pluginfile file;
   bool running = false;
   // Set by the worker as its last step.
   std::atomic<bool> ended{false};
+  // close() and answer(): the worker counts itself in before it looks at
+  // `shut`, close() sets `shut` before it looks at the count (both
+  // sequentially consistent), so no answer starts after close() returns.
+  std::atomic<bool> shut{false};
+  std::atomic<int> answering{0};
 };

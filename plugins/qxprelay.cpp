@@ -11,7 +11,7 @@ std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 
 }  // namespace
 
-void qxp::runthroughpipe(const std::string &path) {
+void qxp::runthroughpipe() {
   debugout("qxp::runthroughpipe");
   relaylistener listener;
   if (!listener.open(env.socketdir.empty() ? runtimedir() : env.socketdir, relaysocketprefix)) {
@@ -29,10 +29,13 @@ void qxp::runthroughpipe(const std::string &path) {
     }
     program = programdir + "/modrelay";
   }
-  debugout(quoted(program) + " " + quoted(listener.path()) + " " + quoted(path));
+  // The relay gets the library's descriptor as its descriptor 3 and loads it
+  // through that, so it serves the very file this worker checked.
+  const std::string library = "/proc/self/fd/3";
+  debugout(quoted(program) + " " + quoted(listener.path()) + " " + quoted(library) + " (" + file.path + ")");
 
   relayprocess relay;
-  if (!relay.spawn({program, listener.path(), path})) {
+  if (!relay.spawn({program, listener.path(), library}, file.fd.get())) {
     debugout("qxp::runthroughpipe failed to launch bridge");
     return;
   }
@@ -70,6 +73,8 @@ void qxp::runthroughpipe(const std::string &path) {
 
   for (;;) {
     const qxpcall item = take();
+    // Once closed, the relay is left to end with the program, without "fini".
+    if (closed()) return;
     if (item.fini) break;
     if (!alive) {
       answer(item.tag, {});
@@ -93,7 +98,7 @@ void qxp::runthroughpipe(const std::string &path) {
       relaygone();
     }
     debugout({"qxp::runthroughpipe got msg", loggable(reply)});
-    answer(item.tag, reply);
+    if (!answer(item.tag, reply)) return;
   }
 
   if (!alive) return;

@@ -29,9 +29,9 @@ relayprocess::~relayprocess() {
   if (child > 0 && !reaped) waitexit(std::chrono::milliseconds(0), code);
 }
 
-bool relayprocess::spawn(const std::vector<std::string> &argv) {
+bool relayprocess::spawn(const std::vector<std::string> &argv, int passfd) {
   pid_t pid = -1;
-  if (spawnprocess(argv, spawnmode::child, pid) != 0) return false;
+  if (spawnprocess(argv, spawnmode::child, pid, passfd) != 0) return false;
   child = pid;
   reaped = false;
   return true;

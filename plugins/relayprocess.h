@@ -22,8 +22,9 @@ class relayprocess {
   relayprocess(const relayprocess &) = delete;
   relayprocess &operator=(const relayprocess &) = delete;
 
-  // Starts argv[0] as a child of this program (spawnprocess, spawnmode::child).
-  bool spawn(const std::vector<std::string> &argv);
+  // Starts argv[0] as a child of this program (spawnprocess, spawnmode::child),
+  // with `passfd` as its descriptor 3.
+  bool spawn(const std::vector<std::string> &argv, int passfd);
   // Waits up to `wait` for the process to end. True when it has, with its
   // exit code in `code` (128 + signal number for a process killed by a signal).
   bool waitexit(std::chrono::milliseconds wait, int &code);

@@ -1,6 +1,5 @@
 #include "update/updaterequest.h"
 
-#include <QDir>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -26,10 +25,12 @@ updaterequest::~updaterequest() {
 
 bool updaterequest::openfile(const std::string &dir, const std::string &name) {
   if (file.isOpen()) file.close();
+  replacement = {};
   filepath.clear();
   // One plain file name: nothing may be written outside the download directory.
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
-  if (dir.empty() || !QDir().mkpath(QString::fromStdString(dir))) return false;
+  std::string problem;
+  if (!openowndir(dir, problem)) return false;
   const std::string full = dir + "/" + name;
   file.setFileName(QString::fromStdString(full));
   // Unbuffered: every chunk goes to the file at once, so a full disk shows
@@ -38,6 +39,23 @@ bool updaterequest::openfile(const std::string &dir, const std::string &name) {
   filepath = full;
   return true;
 }
+
+bool updaterequest::openreplacement(const std::string &dir, const std::string &name, std::string &problem) {
+  if (file.isOpen()) file.close();
+  filepath.clear();
+  replacement = replacementfile::create(dir, name, 0600, problem);
+  if (!replacement) return false;
+  // Unbuffered, as in openfile; the descriptor stays the replacement's.
+  if (!file.open(replacement.fd(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
+    problem = "cannot write " + replacement.path();
+    replacement = {};
+    return false;
+  }
+  filepath = replacement.path();
+  return true;
+}
+
+replacementfile updaterequest::takefile() { return std::move(replacement); }
 
 void updaterequest::start(const std::string &url, completion whendone) {
   if (reply) return;

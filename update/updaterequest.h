@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "common/ownfiles.h"
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -19,15 +21,23 @@ std::string downloaddir(const std::string &datadir);
 class updaterequest : public QObject {
   Q_OBJECT
  public:
-  using completion = std::function<void(const updaterequest &)>;
+  using completion = std::function<void(updaterequest &)>;
 
   explicit updaterequest(QObject *parent = nullptr);
   ~updaterequest() override;
 
   // Creates `directory` and opens directory/name for writing, truncating an
   // existing file. False when the directory or the file cannot be made, or
-  // when `name` is not a plain file name (empty, "..", holds a '/').
+  // when `name` is not a plain file name (empty, "..", holds a '/'). The
+  // directory is made with mode 0700; an existing one must be this user's.
   bool openfile(const std::string &directory, const std::string &name);
+  // For a file that is checked before it is used: the body goes to a new
+  // file beside directory/name (a replacementfile), which the request leaves
+  // as it is; the completion takes it (takefile) to check it and put it in
+  // place. False, with the reason in `problem`, when it cannot be made.
+  bool openreplacement(const std::string &directory, const std::string &name, std::string &problem);
+  // The file opened with openreplacement, handed over.
+  replacementfile takefile();
   // Starts a GET of `url`. `done` runs once when the request has finished,
   // whatever the outcome. A second call while one runs is ignored.
   void start(const std::string &url, completion done);
@@ -53,6 +63,7 @@ class updaterequest : public QObject {
   QNetworkAccessManager *manager;
   QNetworkReply *reply = nullptr;
   QFile file;
+  replacementfile replacement;
   std::string urltext;
   std::string filepath;
   int httpstatus = 0;

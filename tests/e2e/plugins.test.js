@@ -145,9 +145,11 @@ test('plugins loaded and called from the page', async (t) => {
     await until(() => downloads('/p/missing.qxp') && downloads('/p/upper64.QXP'), 'both downloads asked for');
     await sleep(2000);
     assert.ok(!service.reports.some((x) => x.key === 'missing' || x.key === 'upper'));
-    // The "QXP" file was saved but never loaded: nothing called it.
-    assert.ok(fs.existsSync(path.join(downloadsof(program), sha1hex(u('/p/upper64.QXP')))));
+    // The "QXP" file was neither put in place nor loaded, and no download
+    // left its unfinished file behind.
+    assert.ok(!fs.existsSync(path.join(downloadsof(program), sha1hex(u('/p/upper64.QXP')))));
     assert.deepEqual(logof(program, u('/p/upper64.QXP')), []);
+    assert.deepEqual(fs.readdirSync(downloadsof(program)).filter((f) => f.startsWith('.')), []);
   });
 
   await t.test('a URL with a space and a non-ASCII letter names its file as the page wrote it', async () => {

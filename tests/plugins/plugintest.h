@@ -9,11 +9,14 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/fdio.h"
+#include "common/ownfiles.h"
 #include "protocol/pagemessage.h"
 
 // A private directory, removed with everything in it at the end of the test.
@@ -36,6 +39,16 @@ class scratchdir {
   }
   std::string dir;
 };
+
+// What a downloader hands over: a copy of `source` in a new file beside
+// dir/name, not yet in place.
+inline replacementfile downloadof(const std::string &dir, const std::string &name, const std::string &source) {
+  std::string problem;
+  replacementfile file = replacementfile::create(dir, name, 0600, problem);
+  std::ifstream in(source, std::ios::binary);
+  writeall(file.fd(), std::string(std::istreambuf_iterator<char>(in), {}));
+  return file;
+}
 
 // The calls a test plugin copy has seen, one "name|argument" per entry.
 inline std::vector<std::string> pluginlog(const std::string &library) {

@@ -24,8 +24,17 @@ static char result[1 << 16];
 static void logcall(const char *fn, const char *data) {
   Dl_info self;
   if (!dladdr((void *)logcall, &self) || !self.dli_fname) return;
-  char path[4096];
-  snprintf(path, sizeof path, "%s.log", self.dli_fname);
+  /* Loaded through a descriptor (/proc/self/fd/N): the file's own name. */
+  char file[4096];
+  const char *name = self.dli_fname;
+  if (strncmp(name, "/proc/self/fd/", 14) == 0) {
+    ssize_t n = readlink(name, file, sizeof file - 1);
+    if (n <= 0) return;
+    file[n] = '\0';
+    name = file;
+  }
+  char path[4200];
+  snprintf(path, sizeof path, "%s.log", name);
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return;
   dprintf(fd, "%s|%s\n", fn, data);

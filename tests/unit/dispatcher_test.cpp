@@ -72,7 +72,8 @@ struct fixture : ::testing::Test {
   pluginregistry registry;
   pluginhost plugins{
       registry, qxpenv{topage, {}, {}, {}},
-      [this](const std::string &, const std::string &url, downloadcompletion) { downloads.push_back(url); }};
+      [this](const std::string &, const std::string &url, downloadcompletion) { downloads.push_back(url); },
+      pluginpolicy{"http://x", {}}};
   pluginrequestsadapter pluginrequests{plugins};
   dispatcher commands{{desktop, window, menu, pluginrequests,
                        [this](const balloonrequest &b) { balloons.push_back(b); },

@@ -7,6 +7,7 @@
 
 #include "common/sha1hex.h"
 #include "plugintest.h"
+#include "signtool.h"
 
 namespace {
 
@@ -50,6 +51,9 @@ std::vector<std::pair<std::string, int>> loadsof(const std::vector<pagemessage> 
 }
 
 using loads = std::vector<std::pair<std::string, int>>;
+
+// Plugins of the test's service origin, unsigned.
+const pluginpolicy policy{"http://h", {}};
 using answers = std::vector<std::pair<std::string, std::string>>;
 
 }  // namespace
@@ -59,7 +63,7 @@ TEST(pluginhost, calls_that_cannot_be_made_are_answered_empty_at_once) {
   pagerecorder page;
   registry reg;
   fakedownloads downloads;
-  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), policy);
   host.makeqxpcall(1, "echo", "x", "7");
   EXPECT_EQ(answersof(page.received()), (answers{{"7", ""}}));
 
@@ -80,7 +84,7 @@ TEST(pluginhost, one_object_and_one_download_per_url) {
   pagerecorder page;
   registry reg;
   fakedownloads downloads;
-  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), policy);
 
   host.loadqxp("http://h/a.qxp", "1");
   ASSERT_EQ(downloads.requests.size(), 1u);
@@ -103,8 +107,9 @@ TEST(pluginhost, only_a_complete_plugin_download_starts_the_worker) {
   pagerecorder page;
   registry reg;
   fakedownloads downloads;
-  pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
-  const std::string lib = dir.copyplugin(TESTPLUGIN64, sha1hex("http://h/a.qxp"));
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), policy);
+  const std::string name = sha1hex("http://h/a.qxp"), lib = dir.path(name);
+  const auto download = [&] { return downloadof(dir.dir, name, TESTPLUGIN64); };
 
   host.loadqxp("http://h/a.qxp", "1");
   host.loadqxp("http://h/B.QXP", "2");
@@ -112,13 +117,14 @@ TEST(pluginhost, only_a_complete_plugin_download_starts_the_worker) {
   // Calls made before the download ends wait for the worker.
   host.makeqxpcall(1, "echo", "early", "4");
 
-  downloads.requests[0].done({404, "http://h/a.qxp", lib, true});
-  downloads.requests[1].done({200, "http://h/B.QXP", lib, false});
-  downloads.requests[2].done({200, "http://h/c.qxp", lib, true});  // broken off
+  downloads.requests[0].done({404, "http://h/a.qxp", true, download()});
+  downloads.requests[1].done({200, "http://h/B.QXP", false, download()});
+  downloads.requests[2].done({200, "http://h/c.qxp", true, download()});  // broken off
   EXPECT_TRUE(page.received().empty());
-  for (const auto &[name, plugin] : reg.plugins) EXPECT_FALSE(plugin->started());
+  for (const auto &[key, plugin] : reg.plugins) EXPECT_FALSE(plugin->started());
+  EXPECT_FALSE(std::filesystem::exists(lib)) << "nothing is put in place";
 
-  downloads.requests[0].done({200, "http://h/a.qxp", lib, false});
+  downloads.requests[0].done({200, "http://h/a.qxp", false, download()});
   const auto messages = page.waitfor(2);
   EXPECT_EQ(loadsof(messages), (loads{{"1", 1}}));
   EXPECT_EQ(answersof(messages), (answers{{"4", "early"}}));
@@ -137,10 +143,10 @@ TEST(pluginhost, a_download_ending_after_the_host_has_gone_starts_nothing) {
   registry reg;
   fakedownloads downloads;
   {
-    pluginhost host(reg.plugins, envfor(page, dir), downloads.make());
+    pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), policy);
     host.loadqxp("http://h/a.qxp", "1");
   }
-  downloads.requests[0].done({200, "http://h/a.qxp", dir.copyplugin(TESTPLUGIN64, "a"), false});
+  downloads.requests[0].done({200, "http://h/a.qxp", false, downloadof(dir.dir, "a", TESTPLUGIN64)});
   EXPECT_TRUE(page.received().empty());
   EXPECT_FALSE(reg.plugins.begin()->second->started());
 }
@@ -150,12 +156,14 @@ TEST(pluginhost, releasing_the_registry_destroys_ended_plugins_and_leaves_a_busy
   pagerecorder page;
   fakedownloads downloads;
   pluginregistry plugins;
-  pluginhost host(plugins, envfor(page, dir), downloads.make());
-  const std::string idlelib = dir.copyplugin(TESTPLUGIN64, "idle"), busylib = dir.copyplugin(TESTPLUGIN64, "busy");
+  pluginhost host(plugins, envfor(page, dir), downloads.make(), policy);
   host.loadqxp("http://h/idle.qxp", "1");
   host.loadqxp("http://h/busy.qxp", "2");
-  downloads.requests[0].done({200, "http://h/idle.qxp", idlelib, false});
-  downloads.requests[1].done({200, "http://h/busy.qxp", busylib, false});
+  const std::string idlelib = dir.path(downloads.requests[0].name), busylib = dir.path(downloads.requests[1].name);
+  downloads.requests[0].done(
+      {200, "http://h/idle.qxp", false, downloadof(dir.dir, downloads.requests[0].name, TESTPLUGIN64)});
+  downloads.requests[1].done(
+      {200, "http://h/busy.qxp", false, downloadof(dir.dir, downloads.requests[1].name, TESTPLUGIN64)});
   host.makeqxpcall(2, "slow", "2000", "3");
   ASSERT_EQ(loadsof(page.waitfor(2)).size(), 2u);
   // The stop item goes in once the worker is inside the slow call.
@@ -181,4 +189,63 @@ TEST(pluginhost, releasing_the_registry_destroys_ended_plugins_and_leaves_a_busy
   EXPECT_EQ(pluginlog(busylib).back(), "fini|");
   EXPECT_EQ(pluginlog(idlelib).back(), "fini|");
   delete busy;
+}
+
+TEST(pluginhost, with_a_signing_key_only_a_plugin_whose_signature_verifies_is_started) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  const std::string key = sign("--new-key " + dir.path("key"));
+  dir.copyplugin(TESTPLUGIN64, "signed");
+  sign(dir.path("key") + " " + dir.path("signed"));
+  dir.copyplugin(dir.path("signed"), "tampered");
+  std::ofstream(dir.path("tampered"), std::ios::app) << '\0';
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), {"http://h", key});
+  const auto finish = [&](std::size_t i, int status, const std::string &source) {
+    downloads.requests[i].done({status, downloads.requests[i].url, status != 200,
+                                downloadof(dir.dir, downloads.requests[i].name, dir.path(source))});
+  };
+
+  host.loadqxp("http://h/good.qxp", "1");
+  host.loadqxp("http://h/tampered.qxp", "2");
+  host.loadqxp("http://h/unsigned.qxp", "3");
+  // Each signature is fetched first, and a plugin only when there is one.
+  ASSERT_EQ(downloads.requests.size(), 3u);
+  EXPECT_EQ(downloads.requests[0].url, "http://h/good.qxp.sig");
+  testing::internal::CaptureStderr();
+  finish(0, 200, "signed.sig");
+  finish(1, 200, "signed.sig");
+  finish(2, 404, "signed.sig");
+  ASSERT_EQ(downloads.requests.size(), 5u);
+  finish(3, 200, "signed");
+  finish(4, 200, "tampered");
+  const std::string debug = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(loadsof(page.waitfor(1)), (loads{{"1", 1}}));
+  host.makeqxpcall(1, "echo", "signed", "4");
+  EXPECT_EQ(answersof(page.waitfor(2)), (answers{{"4", "signed"}}));
+  EXPECT_NE(debug.find("plugin http://h/tampered.qxp refused: the signature does not match the file; not started"),
+            std::string::npos)
+      << debug;
+  EXPECT_NE(debug.find("plugin http://h/unsigned.qxp refused: its signature could not be fetched"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path(sha1hex("http://h/tampered.qxp"))));
+}
+
+TEST(pluginhost, a_plain_http_plugin_of_another_origin_is_neither_downloaded_nor_answered) {
+  scratchdir dir;
+  pagerecorder page;
+  registry reg;
+  fakedownloads downloads;
+  pluginhost host(reg.plugins, envfor(page, dir), downloads.make(), policy);
+  testing::internal::CaptureStderr();
+  host.loadqxp("http://elsewhere/a.qxp", "1");
+  host.loadqxp("http://elsewhere/a.qxp", "2");
+  const std::string debug = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(downloads.requests.empty());
+  EXPECT_TRUE(reg.plugins.empty());
+  EXPECT_TRUE(page.received().empty());
+  EXPECT_NE(debug.find("plugin http://elsewhere/a.qxp refused: it is neither of the service's origin"),
+            std::string::npos)
+      << debug;
 }

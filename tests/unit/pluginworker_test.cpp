@@ -1,4 +1,5 @@
 // threads
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -220,4 +221,42 @@ TEST(qxprelayed, failed_starts_are_reported_on_the_debug_output_and_leave_calls_
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << a.expected;
   }
   EXPECT_EQ(leftoversockets(dir), 0);
+}
+
+TEST(qxp, the_file_opened_is_served_even_when_its_name_now_leads_elsewhere) {
+  scratchdir dir;
+  for (const char *library : {TESTPLUGIN64, TESTPLUGIN32}) {
+    pagerecorder page;
+    const std::string lib = dir.copyplugin(library, "plugin");
+    pluginfile opened{ownedfd(::open(lib.c_str(), O_RDONLY | O_CLOEXEC)), lib};
+    // Swapped after it was opened (and checked): another file takes the name.
+    std::ofstream(dir.path("swapped")) << "not a library";
+    std::filesystem::rename(dir.path("swapped"), lib);
+    qxp plugin(1);
+    plugin.start(std::move(opened), envfor(page, dir));
+    EXPECT_EQ(callandwait(plugin, page, "1", "echo", "original").second, "original") << library;
+    plugin.fini();
+    plugin.join();
+  }
+}
+
+TEST(qxpinprocess, once_closed_a_busy_plugin_answers_nobody_and_is_called_no_more) {
+  scratchdir dir;
+  const std::string lib = dir.copyplugin(TESTPLUGIN64, "p64");
+  // The page's end is gone once the plugin is closed, as at the end of the
+  // program: an answer delivered to it would use freed memory.
+  pagerecorder unused;
+  auto *gone = new std::vector<pagemessage>;
+  qxpenv env = envfor(unused, dir);
+  env.send = [gone](pagemessage m) { gone->push_back(std::move(m)); };
+  qxp plugin(1);
+  plugin.call("1", "slow", "300");
+  plugin.start(lib, env);
+  ASSERT_TRUE(waitforlog(lib, "slow|300"));
+  plugin.call("2", "echo", "never");
+  plugin.fini();
+  plugin.close();
+  delete gone;
+  plugin.join();
+  EXPECT_EQ(pluginlog(lib), (lines{"ini|", "slow|300"}));
 }
