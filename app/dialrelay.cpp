@@ -5,18 +5,13 @@ void dialrelay::request(const std::string &number) {
   flush();
 }
 
-void dialrelay::pageloaded(bool ok) {
-  if (ok) loaded = true;
-  flush();
-}
-
-void dialrelay::bridgelistening() {
-  listening = true;
+void dialrelay::pageconnected(bool up) {
+  connected = up;
   flush();
 }
 
 void dialrelay::flush() {
-  if (!pending || !loaded || !listening) return;
+  if (!pending || !connected) return;
   const std::string number = std::move(*pending);
   pending.reset();
   if (dial) dial(number);

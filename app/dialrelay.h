@@ -6,18 +6,18 @@
 
 // Numbers to dial from telephone links (the command line, or a later start
 // that handed its link over) reach the page as "dial", the message qx.dial
-// sends. A page that has not finished loading, or whose bridge does not yet
-// listen, would lose it: until both have happened the number waits, and a
-// newer link replaces a waiting one (the user's last click counts).
+// sends. Messages for the page are dropped while no service page is connected
+// (before the first one connects, and from the start of a navigation until
+// the next one does): until one is, the number waits, and a newer link
+// replaces a waiting one (the user's last click counts). The page bridge
+// holds it further until the page has loaded.
 class dialrelay {
  public:
   explicit dialrelay(std::function<void(const std::string &)> dial) : dial(std::move(dial)) {}
 
   void request(const std::string &number);
-  // The main page finished loading (ok: without an error).
-  void pageloaded(bool ok);
-  // The page's bridge has begun to listen for messages.
-  void bridgelistening();
+  // A service page is connected and takes messages (true), or not (false).
+  void pageconnected(bool connected);
 
   bool waiting() const { return pending.has_value(); }
 
@@ -26,6 +26,5 @@ class dialrelay {
 
   std::function<void(const std::string &)> dial;
   std::optional<std::string> pending;
-  bool loaded = false;
-  bool listening = false;
+  bool connected = false;
 };

@@ -40,7 +40,6 @@
 #include "browser/browserwindow.h"
 #include "browser/dispatcher.h"
 #include "browser/downloadsaver.h"
-#include "browser/pagechannel.h"
 #include "browser/pagekeeper.h"
 #include "browser/sendtopage.h"
 #include "common/buildconfig.h"
@@ -258,11 +257,9 @@ int main(int argc, char **argv) {
   if (dialnumber) dials.request(*dialnumber);
   mainbrowserowner mainbrowser;
   QTimer::singleShot(0, &app, [&] {
-    mainbrowser.reset(new browserwindow(profile.get(), *globals->app->client, commands));
-    QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
-                     [&dials](bool ok) { dials.pageloaded(ok); });
-    if (auto *channel = mainbrowser->findChild<pagechannel *>())
-      QObject::connect(channel, &pagechannel::listening, &app, [&dials] { dials.bridgelistening(); });
+    auto *browser = new browserwindow(profile.get(), *globals->app->client, commands);
+    mainbrowser.reset(browser);
+    QObject::connect(browser, &browserwindow::pageconnected, &app, [&dials](bool up) { dials.pageconnected(up); });
     window.setbrowserview(mainbrowser->view());
     // The keeper loads the start page and brings it back after an outage of
     // the service or the end of its renderer; the window owns it.

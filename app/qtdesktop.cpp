@@ -7,8 +7,9 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
-#include "common/debuglog.h"
 #include "app/qtclipboard.h"
+#include "browser/linkrules.h"
+#include "common/debuglog.h"
 
 int qtdesktop::screenwidth() const {
   const QScreen *s = QGuiApplication::primaryScreen();
@@ -21,6 +22,10 @@ int qtdesktop::screenheight() const {
 }
 
 void qtdesktop::openurl(const std::string &url) {
+  if (!systembrowsermayopen(url)) {
+    debugout("system browser: refused, not an http or https address: " + url);
+    return;
+  }
   debugout("open in system browser: " + url);
   QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }

@@ -13,7 +13,8 @@ class browserhandle {
   virtual bool isvalid() const = 0;
   // True while the browser shows a document that can receive messages.
   virtual bool hasmainframe() const = 0;
-  // Delivers a message to the page bridge of the main frame.
+  // Delivers a message to the page bridge of the service document the main
+  // frame holds, once that document has connected; otherwise drops it.
   virtual void sendtomainframe(const pagemessage &m) = 0;
   // Loads a URL in the main frame.
   virtual void loadurl(const std::string &url) = 0;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "browser/browserhandle.h"
+#include "browser/pagegate.h"
 #include "browser/requestids.h"
 
 class QWebEngineProfile;
@@ -26,6 +27,9 @@ class browserpage : public QWebEnginePage {
   // Sees every navigation first; answering true takes it: the page does not
   // navigate (the program's own pages use this for their buttons).
   std::function<bool(const QUrl &)> takenavigation;
+  // Asked before a link of a scheme the browser does not show goes to the
+  // desktop's handler for it; refused when unset.
+  std::function<bool(const QUrl &, bool ismainframe)> mayopenexternally;
 
  protected:
   bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool ismainframe) override;
@@ -53,9 +57,19 @@ class browserwindow : public QObject, public browserhandle {
  signals:
   // The browser has closed; the object is deleted afterwards.
   void closed();
+  // Messages for the page reach a connected service document from now on
+  // (true), or are dropped until one connects (false).
+  void pageconnected(bool connected);
 
  private:
-  void onpost(const pagemessage &m);
+  void onpost(const pagemessage &m, int document);
+  int ondocument();
+  bool fromcurrent(int document) const;
+  bool isservice(const QUrl &url) const;
+  void askdocument();
+  template <class change>
+  void changegate(change f);
+  bool mayopenexternally(const QUrl &url, bool ismainframe);
   void onpermission(const QUrl &origin, QWebEnginePage::Feature feature);
 
   browserclient &client;
@@ -65,6 +79,9 @@ class browserwindow : public QObject, public browserhandle {
   QWebChannel *channel = nullptr;
   pagechannel *bridge = nullptr;
   requestids ids;
+  pagegate gate;
+  // The link the user clicked last in the connected service document.
+  QUrl clickedlink;
   bool closing = false;
   bool loadstarted = false;
 };

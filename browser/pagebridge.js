@@ -1,11 +1,16 @@
 // The page's native powers. Injected at document creation into every frame,
-// after the web channel library, inside a function whose parameter
-// __orvaBridgeConfig holds the service's origin and the tray menu entries the
-// page has made so far. Frames of that origin get the win* functions; their
-// calls become messages [name, arg0, ...] to the native side, and the native
-// side's messages become calls of the page's callbacks. The top frame owns the
-// one web channel and all page state; same-origin child frames reach it
-// through a hidden property of the top window.
+// inside a function whose parameter __orvaBridgeConfig holds the service's
+// origin and the tray menu entries the page has made so far. Frames of that
+// origin get the win* functions; their calls become messages [name, arg0, ...]
+// to the native side, and the native side's messages become calls of the
+// page's callbacks. The top frame owns all page state; same-origin child
+// frames reach it through a hidden property of the top window.
+//
+// This script runs among the page's own scripts, where the page's functions
+// and callbacks are. The web channel to the native side is not here: the
+// program's relay (pagerelay.js) holds it in a script world of its own, which
+// the page's scripts cannot reach, and passes messages on through events on
+// the top window.
 //
 // Under Node (tests) the file only exports its core and touches no DOM.
 (function () {
@@ -16,6 +21,13 @@
   var defineproperty = Object.defineProperty;
   var isarray = Array.isArray;
   var parsejson = JSON.parse;
+  var stringify = JSON.stringify;
+  var getdescriptor = Object.getOwnPropertyDescriptor;
+  var eventtarget = typeof EventTarget === 'function' ? EventTarget.prototype : null;
+  var addlistener = eventtarget && eventtarget.addEventListener;
+  var dispatch = eventtarget && eventtarget.dispatchEvent;
+  var customevent = typeof CustomEvent === 'function' ? CustomEvent : null;
+  var detailof = customevent && getdescriptor(customevent.prototype, 'detail').get;
 
   // Installed in this order.
   var names = [
@@ -26,6 +38,12 @@
 
   // The top window's property through which child frames reach its bridge.
   var hubname = '__orvaBridge';
+
+  // The events on the top window that carry the traffic between this script
+  // and the relay (pagerelay.js names them too): toward the page and toward
+  // the native side. Each holds JSON text [kind, value].
+  var topage = '__orvapage';
+  var tonative = '__orvanative';
 
   // Argument getters: a value of another kind reads as the default.
   function int(v) {
@@ -184,6 +202,29 @@
       }
     }
 
+    // makeCall and hangup may be defined anywhere in the page: until the
+    // document has loaded, requests for them wait, in order.
+    var waitingglobals = null;
+    function callglobalwhenloaded(name, args) {
+      var doc = win.document;
+      if (!waitingglobals && !(doc && doc.readyState !== 'complete' && addlistener)) {
+        callglobal(name, args);
+        return;
+      }
+      if (!waitingglobals) {
+        waitingglobals = [];
+        apply(addlistener, win, [
+          'load',
+          function () {
+            var calls = waitingglobals;
+            waitingglobals = null;
+            for (var i = 0; i < calls.length; i++) callglobal(calls[i][0], calls[i][1]);
+          },
+        ]);
+      }
+      waitingglobals.push([name, args]);
+    }
+
     function callglobal(name, args) {
       var fn;
       try {
@@ -210,10 +251,10 @@
       switch (wire[0]) {
         case 'dial':
           // The number is passed as a value, never pasted into script text.
-          callglobal('makeCall', [str(wire[1])]);
+          callglobalwhenloaded('makeCall', [str(wire[1])]);
           break;
         case 'hangup':
-          callglobal('hangup', []);
+          callglobalwhenloaded('hangup', []);
           break;
         case 'onMenu': {
           var items = menus.get(str(wire[1]));
@@ -285,17 +326,59 @@
     });
   }
 
-  // Top frame: open the one web channel and offer the bridge to child frames.
-  // Without a transport (not inside the desktop program) nothing is offered.
-  function starttop(win, channelctor, pageglobal, menuentries) {
-    var qt = win.qt;
-    var transport = qt && qt.webChannelTransport;
-    if (typeof channelctor !== 'function' || !transport) return null;
+  // The relay as the bridge sees it, a native object with post(),
+  // message.connect() and newdocument(), over events on the top window. Only
+  // scripts that can reach this document, which are the service's own, can
+  // send or hear these events.
+  function relayport(win) {
+    var onmessage = null;
+    var onconnected = null;
+    function tell(kind, value) {
+      apply(dispatch, win, [new customevent(tonative, { detail: stringify([kind, value]) })]);
+    }
+    apply(addlistener, win, [
+      topage,
+      function (event) {
+        var m;
+        try {
+          m = parsejson(apply(detailof, event, []));
+        } catch (e) {
+          return;
+        }
+        if (!isarray(m)) return;
+        if (m[0] === 'connected' && onconnected) {
+          var done = onconnected;
+          onconnected = null;
+          done(m[1]);
+        } else if (m[0] === 'message' && onmessage) {
+          onmessage(m[1]);
+        }
+      },
+    ]);
+    return {
+      post: function (wire) {
+        tell('post', wire);
+      },
+      message: {
+        connect: function (fn) {
+          onmessage = fn;
+        },
+      },
+      // The relay answers "connected" once the native side knows this
+      // document, at once if it already does.
+      newdocument: function (done) {
+        onconnected = done;
+        tell('hello');
+      },
+    };
+  }
+
+  // Top frame: the page state, connected to the relay, and offered to child
+  // frames.
+  function starttop(win, pageglobal, menuentries) {
+    if (!addlistener || !customevent || !detailof) return null;
     var bridge = createbridge(win, pageglobal, menuentries);
-    new channelctor(transport, function (channel) {
-      var obj = channel && channel.objects && channel.objects.orvabridge;
-      if (obj && obj.message && typeof obj.post === 'function') bridge.connect(obj);
-    });
+    bridge.connect(relayport(win));
     defineproperty(win, hubname, { value: Object.freeze({ execute: bridge.execute }) });
     return bridge;
   }
@@ -313,18 +396,7 @@
     }
   }
 
-  // Frames of another origin get nothing, and lose the channel transport if
-  // the engine gave them one, so they cannot talk to the native side directly.
-  function withhold(win) {
-    try {
-      var qt = win.qt;
-      if (qt && typeof qt === 'object') delete qt.webChannelTransport;
-    } catch (e) {
-      // not deletable: the native side's own origin check still holds
-    }
-  }
-
-  function start(win, config, channelctor, pageglobal) {
+  function start(win, config, pageglobal) {
     var origin = config && typeof config.origin === 'string' ? config.origin : '';
     var own;
     try {
@@ -332,11 +404,8 @@
     } catch (e) {
       return;
     }
-    if (!origin || own !== origin) {
-      withhold(win);
-      return;
-    }
-    var hub = win.top === win ? starttop(win, channelctor, pageglobal, config.menus) : findtop(win, origin);
+    if (!origin || own !== origin) return;
+    var hub = win.top === win ? starttop(win, pageglobal, config.menus) : findtop(win, origin);
     if (hub) install(win, hub.execute);
   }
 
@@ -353,12 +422,7 @@
     module.exports = { createbridge: createbridge, start: start };
   } else if (typeof window === 'object' && window) {
     try {
-      start(
-        window,
-        typeof __orvaBridgeConfig === 'object' ? __orvaBridgeConfig : null,
-        typeof QWebChannel === 'function' ? QWebChannel : null,
-        pageglobal
-      );
+      start(window, typeof __orvaBridgeConfig === 'object' ? __orvaBridgeConfig : null, pageglobal);
     } catch (e) {
       // never disturb the page
     }

@@ -1,27 +1,39 @@
 #pragma once
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QObject>
+#include <QString>
 #include <functional>
 
 #include "protocol/pagemessage.h"
 
-// The native end of the page bridge, published to the page's script over
-// QWebChannel as "orvabridge". The page posts messages with post(); messages
-// for the page go out through the message() signal. Both use the wire form
-// [name, arg0, arg1, ...].
+// The native end of the page bridge, published over QWebChannel as
+// "orvabridge" to the relay script, which runs in the page's top frame in a
+// script world of its own. The relay connects with newdocument(), which gives
+// the document its number; it then posts the page's messages with post(),
+// tagged with that number. Messages for the page go out through the message()
+// signal. Both use the wire form [name, arg0, arg1, ...].
 class pagechannel : public QObject {
   Q_OBJECT
  public:
-  using receiver = std::function<void(const pagemessage &)>;
-  explicit pagechannel(receiver onmessage, QObject *parent = nullptr)
-      : QObject(parent), onmessage(std::move(onmessage)) {}
+  struct handlers {
+    // A message the page posted from the document numbered `document`.
+    std::function<void(const pagemessage &, int document)> post;
+    // A document has connected: the number it is given.
+    std::function<int()> newdocument;
+    // The user clicked the link `href` ("" for a click on no link) in a
+    // document.
+    std::function<void(const QString &href, int document)> linkclicked;
+  };
+  explicit pagechannel(handlers on, QObject *parent = nullptr) : QObject(parent), on(std::move(on)) {}
 
-  Q_INVOKABLE void post(const QJsonArray &wire);
-  // A new document's bridge has connected; it says so before it listens to
-  // message(), so everything sent after this belongs to that document. The
-  // answer is menuentries().
-  Q_INVOKABLE QJsonArray newdocument();
+  Q_INVOKABLE void post(const QJsonArray &wire, int document);
+  // Answers {"document": its number, "menus": menuentries()}. The relay
+  // listens to message() before it asks, so everything sent after this
+  // answer reaches that document.
+  Q_INVOKABLE QJsonObject newdocument();
+  Q_INVOKABLE void linkclicked(const QString &href, int document);
 
   // The tray menu entries [group, label] the page has made, oldest first.
   // The page's state outlives its documents: every new document starts with
@@ -32,16 +44,8 @@ class pagechannel : public QObject {
 
  signals:
   void message(const QJsonArray &wire);
-  // Emitted by newdocument().
-  void documentstarted();
-  // The page's channel client has begun to listen to message(): from now on
-  // what is sent reaches the page. Emitted from the event loop.
-  void listening();
-
- protected:
-  void connectNotify(const QMetaMethod &signal) override;
 
  private:
-  receiver onmessage;
+  handlers on;
   QJsonArray menus;
 };

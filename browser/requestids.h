@@ -11,8 +11,8 @@
 // and answers of other generations are dropped on the way out.
 class requestids {
  public:
-  // A new document has begun.
-  void newdocument() { ++generation; }
+  // A new document has begun; answers its generation.
+  unsigned long long newdocument() { return ++generation; }
   // Tags the request id of "loadQXP" and "makeQXPCall"; other messages pass.
   pagemessage inbound(pagemessage m) const;
   // Restores the id of "qxpLoaded" and "qxpCallCompleted"; nothing when the

@@ -7,7 +7,7 @@
 class browserclient;
 
 // The program's page sink. Callable from any thread: the message is queued
-// onto the UI thread, where it goes to the main frame of the client's main
-// browser, or is dropped silently when the client is gone or has no valid
-// main browser with a main frame.
+// onto the UI thread, where it goes to the client's main browser, which
+// delivers it only to a connected service document; it is dropped silently
+// when the client is gone or has no valid main browser with a main frame.
 pagesink makepagesink(std::weak_ptr<browserclient> client);

@@ -220,22 +220,25 @@ TEST(sandbox, on_unless_root_or_asked_off) {
   EXPECT_NE(helptext().find("--no-sandbox"), std::string::npos);
 }
 
-TEST(dialrelay, a_number_waits_until_the_page_has_loaded_and_listens) {
+TEST(dialrelay, a_number_waits_until_a_service_page_is_connected) {
   std::vector<std::string> dialled;
   dialrelay relay([&](const std::string &n) { dialled.push_back(n); });
   relay.request("100");
   relay.request("200");  // the newer link replaces the waiting one
-  relay.pageloaded(false);
-  relay.bridgelistening();
   EXPECT_TRUE(dialled.empty());
   EXPECT_TRUE(relay.waiting());
-  relay.pageloaded(true);
+  relay.pageconnected(true);
   EXPECT_EQ(dialled, std::vector<std::string>{"200"});
   EXPECT_FALSE(relay.waiting());
-  // Once the page is ready, each number goes at once, and only once.
-  relay.pageloaded(true);
+  // Once the page is connected, each number goes at once, and only once;
+  // while a navigation has it away, the number waits again.
+  relay.pageconnected(true);
   relay.request("300");
+  relay.pageconnected(false);
+  relay.request("400");
   EXPECT_EQ(dialled, (std::vector<std::string>{"200", "300"}));
+  relay.pageconnected(true);
+  EXPECT_EQ(dialled, (std::vector<std::string>{"200", "300", "400"}));
 }
 
 TEST(cmdline, help_version_and_the_first_dial_link_are_taken_out) {
