@@ -46,7 +46,6 @@ std::vector<std::string> engineswitches() {
       "--enable-media-stream",
       "--disable-features=MediaStreamDeviceEnumerationPermission,CalculateNativeWinOcclusion,"
       "WebRtcHideLocalIpsWithMdns",
-      "--use-fake-ui-for-media-stream",
       "--force-webrtc-ip-handling-policy=default",
       "--autoplay-policy=no-user-gesture-required",
       "--disable-background-timer-throttling",

@@ -76,9 +76,10 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
     assert.equal(execFileSync('xprop', ['-id', id, 'WM_CLASS'], { encoding: 'utf8' }),
       'WM_CLASS(STRING) = "orvalink-desktop", "CEFCLIENT"\n');
   });
-  await t.test('the engine runs with the eight switches', async () => {
+  await t.test('the engine runs with the seven switches, and media is not granted to every page', async () => {
     const text = program.lines.join('\n');
-    for (const s of ['enable-media-stream', 'use-fake-ui-for-media-stream', 'force-webrtc-ip-handling-policy default',
+    assert.doesNotMatch(text, /use-fake-ui-for-media-stream/);
+    for (const s of ['enable-media-stream', 'force-webrtc-ip-handling-policy default',
       'autoplay-policy no-user-gesture-required', 'disable-background-timer-throttling',
       'disable-renderer-backgrounding', 'disable-backgrounding-occluded-windows']) {
       assert.match(text, new RegExp('\\*  ' + s + ' '), s);
@@ -91,8 +92,9 @@ test('start-up, start page, window placement and shutdown order', async (t) => {
     const all = renderers(program.proc.pid);
     assert.ok(all.length > 0);
     for (const args of all) {
-      for (const s of ['--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling',
-        '--use-fake-ui-for-media-stream']) assert.ok(args.includes(s), s);
+      for (const s of ['--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling']) {
+        assert.ok(args.includes(s), s);
+      }
       assert.match(args, /--disable-features=\S*MediaStreamDeviceEnumerationPermission/);
       assert.match(args, /--disable-features=\S*WebRtcHideLocalIpsWithMdns/);
     }

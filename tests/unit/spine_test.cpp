@@ -101,13 +101,15 @@ TEST(cmdline, own_switches_are_taken_and_the_engine_gets_its_switches_in_order) 
   EXPECT_EQ(*c.command, "105");
   EXPECT_EQ(c.rest, (std::vector<std::string>{"prog", "-style"}));
   const auto args = engineargs({"prog", "--webEngineArgs", "--foo"}, "/opt/o");
-  ASSERT_GE(args.size(), 14u);
+  ASSERT_GE(args.size(), 13u);
   EXPECT_EQ(std::count(args.begin(), args.end(), "--webEngineArgs"), 1);
   EXPECT_EQ(args[3], "--enable-media-stream");
   EXPECT_EQ(args[4],
             "--disable-features=MediaStreamDeviceEnumerationPermission,CalculateNativeWinOcclusion,"
             "WebRtcHideLocalIpsWithMdns");
-  EXPECT_EQ(args[10], "--disable-backgrounding-occluded-windows");
+  EXPECT_EQ(args[9], "--disable-backgrounding-occluded-windows");
+  // Media is granted by the program's permission handler, to the service only.
+  EXPECT_EQ(std::count(args.begin(), args.end(), "--use-fake-ui-for-media-stream"), 0);
   EXPECT_NE(std::find(args.begin(), args.end(), "--log-file=/opt/o/cef_debug.log"), args.end());
 }
 
