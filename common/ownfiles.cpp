@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
@@ -34,14 +33,14 @@ bool plainname(const std::string &name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-std::string randomsuffix() {
+// A name part others cannot guess. Should the kernel give no random bytes,
+// the attempt number still makes each try's name a new one; O_EXCL makes the
+// file new whatever its name.
+std::string randomsuffix(int attempt) {
   static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   unsigned char bytes[8] = {};
-  if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    // Unpredictable enough for a name that O_EXCL makes unique anyway.
-    const auto seed = static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::time(nullptr));
-    for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(seed >> (i * 5));
-  }
+  (void)::getrandom(bytes, sizeof bytes, 0);
+  bytes[0] ^= static_cast<unsigned char>(attempt);
   std::string s;
   for (unsigned char b : bytes) s += letters[b % (sizeof letters - 1)];
   return s;
@@ -103,7 +102,7 @@ replacementfile replacementfile::create(const std::string &dir, const std::strin
   r.dirfd = openowndir(dir, problem);
   if (!r.dirfd) return r;
   for (int attempt = 0; attempt < 100 && !r.file; ++attempt) {
-    r.tempname = "." + name + "." + randomsuffix();
+    r.tempname = "." + name + "." + randomsuffix(attempt);
     r.file.reset(::openat(r.dirfd.get(), r.tempname.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!r.file && errno != EEXIST) break;
   }
