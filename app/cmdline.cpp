@@ -32,12 +32,12 @@ std::string normaliseorigin(std::string origin) {
   return origin;
 }
 
-std::vector<std::string> engineargs(const std::vector<std::string> &rest, const std::string &exedir) {
+std::vector<std::string> engineargs(const std::vector<std::string> &rest, const std::string &logpath) {
   std::vector<std::string> args = rest;
   if (std::find(args.begin(), args.end(), "--webEngineArgs") == args.end()) args.emplace_back("--webEngineArgs");
   for (const std::string &s : engineswitches()) args.push_back(s);
   args.emplace_back("--enable-logging");
-  args.push_back("--log-file=" + exedir + "/cef_debug.log");
+  if (!logpath.empty()) args.push_back("--log-file=" + logpath);
   args.emplace_back("--v=1");
   return args;
 }

@@ -22,5 +22,6 @@ cmdline parsecmdline(const std::vector<std::string> &argv);
 std::string normaliseorigin(std::string origin);
 
 // Arguments for QApplication: the given ones, then (after --webEngineArgs,
-// added when absent) the engine switches and the engine's verbose log file.
-std::vector<std::string> engineargs(const std::vector<std::string> &rest, const std::string &exedir);
+// added when absent) the engine switches and the engine's verbose log file
+// (`logpath`, the debug log; none when empty).
+std::vector<std::string> engineargs(const std::vector<std::string> &rest, const std::string &logpath);

@@ -44,6 +44,7 @@
 #include "browser/sendtopage.h"
 #include "common/buildconfig.h"
 #include "common/debuglog.h"
+#include "common/logfile.h"
 #include "common/ownfiles.h"
 #include "common/paths.h"
 #include "platform/desktopbackend.h"
@@ -178,11 +179,16 @@ int main(int argc, char **argv) {
   std::erase_if(startarguments, [](const std::string &a) { return isdialuri(a); });
   restartonexit restart(globals->instance, std::move(startarguments));
   // The engine's verbose log (and everything else written to standard error)
-  // also goes to cef_debug.log beside the executable.
-  stderrlog enginelog(exedir + "/cef_debug.log");
+  // also goes to cef_debug.log beside the executable, or where the
+  // executable's directory cannot take it, in the user's state directory.
+  runlog debuglog = opendebuglog(exedir);
+  const std::string debuglogpath = debuglog.path;
+  stderrlog enginelog(std::move(debuglog.fd));
+  if (!debuglog.note.empty()) debugout(debuglog.note);
+  debugout("debug log: " + (debuglogpath.empty() ? std::string("none") : debuglogpath));
 
   // 2-3. The engine's settings travel as command-line switches.
-  std::vector<std::string> args = engineargs(options.rest, exedir);
+  std::vector<std::string> args = engineargs(options.rest, debuglogpath);
   std::vector<char *> qargv;
   for (std::string &a : args) qargv.push_back(a.data());
   qargv.push_back(nullptr);

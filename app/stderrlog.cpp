@@ -45,10 +45,14 @@ void copylines(int in, int out, int log) {
 
 }  // namespace
 
-stderrlog::stderrlog(const std::string &path) {
-  // Appending: the copier and the program's own lines write to the file
-  // side by side.
-  file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+// Appending: the copier and the program's own lines write to the file side
+// by side.
+stderrlog::stderrlog(const std::string &path)
+    : stderrlog(ownedfd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600))) {
+}
+
+stderrlog::stderrlog(ownedfd logfile) {
+  file = logfile.release();
   if (file < 0) return;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {

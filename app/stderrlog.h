@@ -3,6 +3,8 @@
 #include <string>
 #include <thread>
 
+#include "common/ownedfd.h"
+
 // Copies everything written to standard error (the program's debug output,
 // the browser engine's verbose log, and that of its sub-processes, which
 // inherit the descriptor) into a log file as well. Standard error becomes a
@@ -11,6 +13,9 @@
 // directly. Without the file, standard error is left alone.
 class stderrlog {
  public:
+  // Takes the log file open for appending (see common/logfile.h).
+  explicit stderrlog(ownedfd logfile);
+  // Opens `path` afresh: never through a symbolic link, mode 0600.
   explicit stderrlog(const std::string &path);
   ~stderrlog();
   stderrlog(const stderrlog &) = delete;

@@ -28,7 +28,9 @@ std::string helptext() {
          "downloads and plugins in \"$LOCALAPPDATA/orvalink Desktop for Windows\" (per user)\n"
          "or \"$ALLUSERSPROFILE/...\" (qxmode = qx.ALLUSERS), both falling back to\n"
          "${XDG_DATA_HOME:-~/.local/share}; debug output on standard error, also copied to\n"
-         "cef_debug.log beside the executable when that directory is writable.\n"
+         "cef_debug.log beside the executable when that directory is writable, otherwise\n"
+         "to ${XDG_STATE_HOME:-~/.local/state}/orvalink-desktop/cef_debug.log (the run\n"
+         "before in cef_debug.log.1).\n"
          "\n"
          "Exit status: 0 success, 1 the running copy could not be reached, 2 bad arguments.\n";
 }

@@ -100,7 +100,7 @@ TEST(cmdline, own_switches_are_taken_and_the_engine_gets_its_switches_in_order) 
   EXPECT_EQ(*c.serviceorigin, "http://x:1");
   EXPECT_EQ(*c.command, "105");
   EXPECT_EQ(c.rest, (std::vector<std::string>{"prog", "-style"}));
-  const auto args = engineargs({"prog", "--webEngineArgs", "--foo"}, "/opt/o");
+  const auto args = engineargs({"prog", "--webEngineArgs", "--foo"}, "/opt/o/cef_debug.log");
   ASSERT_GE(args.size(), 13u);
   EXPECT_EQ(std::count(args.begin(), args.end(), "--webEngineArgs"), 1);
   EXPECT_EQ(args[3], "--enable-media-stream");
