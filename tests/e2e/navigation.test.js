@@ -93,7 +93,7 @@ test('a data directory that cannot be made: browser data stays in memory', async
     env: { ALLUSERSPROFILE: path.join(blocked, 'file'), LOCALAPPDATA: path.join(blocked, 'file') } }).start();
   try {
     await service.report((x) => x.loaded);
-    await program.line(/data directory cannot be created .*in memory only/);
+    await program.line(/data directory cannot be used .*in memory only/);
     assert.equal((await program.stop()).code, 0);
   } finally {
     program.kill();
