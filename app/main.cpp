@@ -49,6 +49,7 @@
 #include "common/paths.h"
 #include "platform/desktopbackend.h"
 #include "plugins/desktopplugins.h"
+#include "plugins/wineprefix.h"
 #include "update/relaunch.h"
 #include "update/updatecheck.h"
 #include "update/updaterequest.h"
@@ -239,8 +240,8 @@ int main(int argc, char **argv) {
   installdownloads(profile.get(), globals->datadir);
   desktop.profile = profile.get();
   QObject plugindownloads;
-  pluginhost plugins(globals->plugins, desktopqxpenv(topage),
-                     plugindownloader(downloaddir(globals->datadir), plugindownloads),
+  const qxpenv pluginenv = desktopqxpenv(topage, globals->datadir, balloons);
+  pluginhost plugins(globals->plugins, pluginenv, plugindownloader(downloaddir(globals->datadir), plugindownloads),
                      {globals->serviceorigin, buildconfig::signingkey});
   updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
                    [&globals](const std::string &command) { globals->updatecommand = command; }});
@@ -318,6 +319,8 @@ int main(int argc, char **argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   // A plugin still busy now answers nobody and is called no more.
   closeplugins(globals->plugins);
+  // Windows plugins' hosts end with their Wine server.
+  pluginenv.wine->stop();
   if (!globals->updatecommand.empty()) {
     debugout("shutdown: starting the update command");
     if (startupdatecommand(globals->updatecommand) < 0) restart.request();

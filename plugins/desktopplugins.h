@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/balloons.h"
 #include "plugins/pluginhost.h"
 
 // The plugin environment of the desktop program: answers go to the page
 // through `send` (the program's page sink), relays are "modrelay" beside the
-// program, with their sockets in the runtime directory.
-qxpenv desktopqxpenv(pagesink send);
+// program, with their sockets in the runtime directory, and Windows plugins
+// run in the Wine prefix "wine" of the data directory; a balloon tells the
+// user while that prefix is first made.
+qxpenv desktopqxpenv(pagesink send, const std::string &datadir, balloonsink balloons);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/debuglog.h"
+#include "plugins/winerelay.h"
 #include "protocol/handlecall.h"
 #include "protocol/machinecheck.h"
 
@@ -79,7 +80,9 @@ void qxp::run() {
     debugout("qxp::run " + file.path + ": " + e.what() + "; the plugin is neither loaded nor bridged");
     return;
   }
-  if (native)
+  if (ispefile(loadpath()))
+    runthroughwine(native);
+  else if (native)
     runinprocess();
   else
     runthroughpipe();

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/ownedfd.h"
 #include "protocol/pagemessage.h"
@@ -37,6 +39,10 @@ struct qxpenv {
   std::string relaypath;
   // Where relay sockets are made; empty: the runtime directory.
   std::string socketdir;
+  // Windows plugins run under this Wine prefix; null: they are refused.
+  std::shared_ptr<class wineprefix> wine;
+  // Where orvawinehost is; empty: beside the running program.
+  std::string winehostdir;
   // How long a started relay may take to connect.
   std::chrono::milliseconds connectwait{relayconnectwait};
 };
@@ -85,7 +91,11 @@ class alignas(64) qxp {
   // Worker: loads the library here and calls its handleCall.
   void runinprocess();
   // Worker: serves the library through a modrelay process over a socket.
-  void runthroughpipe();
+  // `launcher`: the command words that start the relay, before its socket
+  // and library arguments; empty: modrelay.
+  void runthroughpipe(const std::vector<std::string> &launcher = {});
+  // Worker: serves a Windows (PE) library through orvawinehost under Wine.
+  void runthroughwine(bool is64);
 
   void *module = nullptr;  // the library while served in-process
   ownedfd pipe;            // the socket to the relay while relayed

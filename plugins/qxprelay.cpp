@@ -11,7 +11,7 @@ std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 
 }  // namespace
 
-void qxp::runthroughpipe() {
+void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
   debugout("qxp::runthroughpipe");
   relaylistener listener;
   if (!listener.open(env.socketdir.empty() ? runtimedir() : env.socketdir, relaysocketprefix)) {
@@ -20,8 +20,9 @@ void qxp::runthroughpipe() {
   }
   debugout("qxp::runthroughpipe will lanuch");
 
+  std::vector<std::string> argv = launcher;
   std::string program = env.relaypath;
-  if (program.empty()) {
+  if (argv.empty() && program.empty()) {
     const std::string programdir = exedirof(executablepath());
     if (programdir.empty()) {
       debugout("qxp::runthroughpipe cannot find the program's own directory");
@@ -29,13 +30,18 @@ void qxp::runthroughpipe() {
     }
     program = programdir + "/modrelay";
   }
+  if (argv.empty()) argv.push_back(program);
   // The relay gets the library's descriptor as its descriptor 3 and loads it
   // through that, so it serves the very file this worker checked.
   const std::string library = "/proc/self/fd/3";
-  debugout(quoted(program) + " " + quoted(listener.path()) + " " + quoted(library) + " (" + file.path + ")");
+  argv.push_back(listener.path());
+  argv.push_back(library);
+  std::string line;
+  for (const auto &word : argv) line += (line.empty() ? "" : " ") + quoted(word);
+  debugout(line + " (" + file.path + ")");
 
   relayprocess relay;
-  if (!relay.spawn({program, listener.path(), library}, file.fd.get())) {
+  if (!relay.spawn(argv, file.fd.get())) {
     debugout("qxp::runthroughpipe failed to launch bridge");
     return;
   }
