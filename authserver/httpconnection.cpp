@@ -48,7 +48,7 @@ void httpconnection::handleread(const boost::system::error_code &error, std::siz
       // not fully arrived in it are not found.
       std::string_view request(buffer.data(), bytes);
       std::optional<std::string_view> target = requesttarget(request);
-      if (target) debugout(loggabletarget(*target));
+      if (target) debugout(loggable(*target));
       if (target && iscompleteauth(*target)) {
         if (istoplevelnavigation(headerfields(request, *target), shared->port)) {
           reply = successreply;

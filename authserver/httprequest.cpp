@@ -76,20 +76,3 @@ bool istoplevelnavigation(std::string_view fields, unsigned short port) {
     }
   }
 }
-
-std::string loggabletarget(std::string_view target) {
-  static constexpr char hex[] = "0123456789abcdef";
-  std::string line;
-  line.reserve(target.size());
-  for (char c : target) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f || c == '\\') {
-      line += "\\x";
-      line += hex[byte >> 4];
-      line += hex[byte & 0xf];
-    } else {
-      line += c;
-    }
-  }
-  return line;
-}

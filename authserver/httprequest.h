@@ -38,10 +38,6 @@ std::string_view headerfields(std::string_view request, std::string_view target)
 // Field names are compared without regard to case.
 bool istoplevelnavigation(std::string_view fields, unsigned short port);
 
-// The target as one printable log line: control bytes and backslashes become
-// \xNN escapes so that a client cannot forge or colour log lines.
-std::string loggabletarget(std::string_view target);
-
 // The two replies, byte for byte.
 inline constexpr std::string_view successreply =
     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: 51\r\n\r\n"

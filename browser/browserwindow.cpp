@@ -246,7 +246,7 @@ void browserwindow::onpost(const pagemessage &m, int document) {
   // document that connected last: a leaving document's requests would take
   // the next one's request ids.
   if (!webpage || !isservice(webpage->url())) {
-    debugout("page bridge: message from another origin dropped: " + m.name);
+    debugout("page bridge: message from another origin dropped: " + loggable(m.name));
     return;
   }
   if (!gate.iscurrent(document)) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "authserver/httprequest.h"
+#include "common/debuglog.h"
 
 namespace {
 void require(bool condition) {
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (istoplevelnavigation(fields, 25652))
     require(fields.starts_with("\r\n") || fields.find("\r\n\r\n") != std::string_view::npos);
 
-  std::string line = loggabletarget(*target);
+  std::string line = loggable(*target);
   for (char c : line) {
     auto byte = static_cast<unsigned char>(c);
     require(byte >= 0x20 && byte != 0x7f);

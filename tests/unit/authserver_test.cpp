@@ -19,6 +19,7 @@
 #include "authserver/callbackserver.h"
 #include "authserver/httprequest.h"
 #include "authserver/httpserver.h"
+#include "common/debuglog.h"
 #include "common/socketowner.h"
 
 using namespace std::chrono_literals;
@@ -133,9 +134,9 @@ TEST(authrequest, target_lies_between_first_get_and_first_http11_line_end) {
 }
 
 TEST(authrequest, logged_target_cannot_break_or_colour_the_line) {
-  EXPECT_EQ(loggabletarget("/a?b=%20c"), "/a?b=%20c");
-  EXPECT_EQ(loggabletarget("/a\r\nfake line\x1b[31m\\"), "/a\\x0d\\x0afake line\\x1b[31m\\x5c");
-  EXPECT_EQ(loggabletarget("/caf\xc3\xa9"), "/caf\xc3\xa9");
+  EXPECT_EQ(loggable("/a?b=%20c"), "/a?b=%20c");
+  EXPECT_EQ(loggable("/a\r\nfake line\x1b[31m\\"), "/a\\x0d\\x0afake line\\x1b[31m\\x5c");
+  EXPECT_EQ(loggable("/caf\xc3\xa9"), "/caf\xc3\xa9");
 }
 
 TEST(authrequest, only_a_top_level_navigation_to_this_listener_may_complete_sign_in) {
