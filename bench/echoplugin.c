@@ -3,7 +3,8 @@
  * test can stop a relay in the middle of a call), anything else gives an
  * empty result. Nothing else happens in a call, so a measured round trip is
  * the host's and the relay's own cost. Built for the program's machine
- * (served in-process) and for 32-bit x86 (served through modrelay). */
+ * (served in-process), for 32-bit x86 (served through modrelay) and, with
+ * mingw-w64, as a Windows DLL (served through orvawinehost under Wine). */
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>

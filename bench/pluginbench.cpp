@@ -1,11 +1,14 @@
 // Plugin call round trips, for scripts/bench: a call queued to a plugin worker
 // until its answer comes back, with the plugin served in-process and through
 // the relay, against a raw ping-pong of the same message over a Unix-domain
-// socket with a 64-bit and a 32-bit peer. Prints one JSON object.
+// socket with a 64-bit and a 32-bit peer. With --wineplugin, a Windows plugin
+// served through orvawinehost under Wine too ("wine"; its Wine prefix is made
+// in --wineprefix when it is not there yet). Prints one JSON object.
 //
 //   pluginbench --relay=MODRELAY --plugin64=LIB --plugin32=LIB --peer64=EXE
 //               --peer32=EXE [--log=FILE] [--calls=N] [--warmup=N] [--blocks=N]
-//               [--size=BYTES]...
+//               [--size=BYTES]... [--wineplugin=DLL --winehostdir=DIR
+//               --wineprefix=DIR]
 //
 // With --log, standard error (where the relayed calls trace themselves) is
 // copied into the file by a thread, as the program does.
@@ -33,6 +36,7 @@
 #include "app/stderrlog.h"
 #include "bench/benchstats.h"
 #include "plugins/qxp.h"
+#include "plugins/wineprefix.h"
 
 extern char **environ;
 
@@ -42,6 +46,7 @@ using clock_type = std::chrono::steady_clock;
 
 struct options {
   std::string relay, plugin64, plugin32, peer64, peer32, log;
+  std::string wineplugin, winehostdir, wineprefixdir;
   int calls = 20000;
   int warmup = 500;
   int blocks = 20;
@@ -71,6 +76,12 @@ class answerbox {
         if (spins > 2000) std::this_thread::yield();
     std::unique_lock<std::mutex> lock(guard);
     changed.wait(lock, [&] { return count != seen; });
+    return result;
+  }
+  // The first answer after `seen`, or nothing after `limit`.
+  std::optional<std::string> waitfor(long seen, std::chrono::seconds limit) {
+    std::unique_lock<std::mutex> lock(guard);
+    if (!changed.wait_for(lock, limit, [&] { return count != seen; })) return std::nullopt;
     return result;
   }
   long seen() {
@@ -185,6 +196,9 @@ int main(int argc, char **argv) {
     if (auto v = argvalue(a, "peer64"); !v.empty()) o.peer64 = v;
     if (auto v = argvalue(a, "peer32"); !v.empty()) o.peer32 = v;
     if (auto v = argvalue(a, "log"); !v.empty()) o.log = v;
+    if (auto v = argvalue(a, "wineplugin"); !v.empty()) o.wineplugin = v;
+    if (auto v = argvalue(a, "winehostdir"); !v.empty()) o.winehostdir = v;
+    if (auto v = argvalue(a, "wineprefix"); !v.empty()) o.wineprefixdir = v;
     if (auto v = argvalue(a, "calls"); !v.empty()) o.calls = std::atoi(v.c_str());
     if (auto v = argvalue(a, "warmup"); !v.empty()) o.warmup = std::atoi(v.c_str());
     if (auto v = argvalue(a, "blocks"); !v.empty()) o.blocks = std::max(1, std::atoi(v.c_str()));
@@ -211,6 +225,23 @@ int main(int argc, char **argv) {
   qxp inprocess(1), relayed(2);
   inprocess.start(o.plugin64, inenv);
   relayed.start(o.plugin32, relayedenv);
+  // The Windows plugin: its first answer waits for Wine (and, once, for its
+  // prefix); without one within two minutes it is left out.
+  answerbox winebox;
+  qxpenv wineenv;
+  wineenv.send = [&winebox](pagemessage m) { winebox.put(m); };
+  wineenv.socketdir = scratch;
+  wineenv.winehostdir = o.winehostdir;
+  wineenv.wine = std::make_shared<wineprefix>(o.wineprefixdir, nullptr);
+  qxp wine(3);
+  bool withwine = !o.wineplugin.empty() && !o.wineprefixdir.empty();
+  if (withwine) {
+    wine.start(o.wineplugin, wineenv);
+    const long seen = winebox.seen();
+    wine.call("ready", "echo", "ready");
+    withwine = winebox.waitfor(seen, std::chrono::seconds(120)) == "ready";
+    if (!withwine) std::fprintf(stderr, "pluginbench: the Windows plugin did not answer; left out\n");
+  }
   peerprocess peer64, peer32;
   if (!startpeer(o.peer64, scratch, peer64) || !startpeer(o.peer32, scratch, peer32)) return 1;
 
@@ -229,6 +260,7 @@ int main(int argc, char **argv) {
       ok = ok && measureplugin(relayed, relayedbox, false, payload, warmup, calls, us["bridged"]);
       ok = ok && measureraw(peer64.fd, payload, warmup, calls, us["raw64"]);
       ok = ok && measureraw(peer32.fd, payload, warmup, calls, us["raw32"]);
+      if (withwine) ok = ok && measureplugin(wine, winebox, false, payload, warmup, calls, us["wine"]);
     }
     if (!ok) break;
     json += std::string(s ? "," : "") + "{\"size\":" + std::to_string(o.sizes[s]);
@@ -241,6 +273,11 @@ int main(int argc, char **argv) {
   relayed.fini();
   inprocess.join();
   relayed.join();
+  if (withwine) {
+    wine.fini();
+    wine.join();
+  }
+  wineenv.wine->stop();
   ::close(peer64.fd);
   ::close(peer32.fd);
   peer64.fd = peer32.fd = -1;

@@ -382,13 +382,18 @@ http {
 }
 
 // The plugin round trips. The relayed calls write debug lines, which the
-// bench program copies into a file as the desktop program does.
+// bench program copies into a file as the desktop program does. Where the
+// Wine host and the Windows echo plugin were built, a Windows plugin too; its
+// Wine prefix is kept in the build directory, made once.
 function plugincalls() {
   const b = (name) => path.join(build, 'bench', name);
+  const wine = [b('benchechope64.qxp'), path.join(build, 'orvawinehost.exe.so')].every((f) => fs.existsSync(f))
+    ? ['--wineplugin=' + b('benchechope64.qxp'), '--winehostdir=' + build, '--wineprefix=' + b('wineprefix')] : [];
   const child = spawn(b('pluginbench'), ['--log=' + path.join(scratch, 'pluginbench.log'),
     '--relay=' + path.join(build, 'modrelay'),
     '--plugin64=' + b('libbenchecho64.so'), '--plugin32=' + b('libbenchecho32.so'),
-    '--peer64=' + b('pingpeer64'), '--peer32=' + b('pingpeer32'), '--calls=20000', '--size=64', '--size=4096'],
+    '--peer64=' + b('pingpeer64'), '--peer32=' + b('pingpeer32'), '--calls=20000', '--size=64', '--size=4096',
+    ...wine],
   { stdio: ['ignore', 'pipe', 'ignore'] });
   let out = '';
   child.stdout.on('data', (c) => { out += c; });
@@ -472,6 +477,11 @@ async function main() {
       size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 32-bit peer, run the same way as the relay' : ''));
     rows.push(row(`plugin bridged p99, ${b}`, 'us', size.bridged.p99_us, size.raw32.p99_us, 'lower', 1.5));
     rows.push(row(`plugin bridged calls/s, ${b}`, '1/s', size.bridged.per_s, size.raw32.per_s, 'higher', null));
+    if (size.wine) {
+      rows.push(row(`plugin Windows (Wine) p50, ${b}`, 'us', size.wine.p50_us, size.raw64.p50_us, 'lower', 1.3,
+        size === raw.plugins.sizes[0] ? 'a PE plugin through orvawinehost; baseline: the 64-bit raw ping-pong' : ''));
+      rows.push(row(`plugin Windows (Wine) p99, ${b}`, 'us', size.wine.p99_us, size.raw64.p99_us, 'lower', null));
+    }
   }
   const inp50 = raw.plugins.sizes[0].inprocess.p50_us;
   console.log();
