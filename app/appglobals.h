@@ -9,6 +9,7 @@
 #include "app/trayicon.h"
 #include "automation/scripthost.h"
 #include "plugins/pluginregistry.h"
+#include "update/relaunch.h"
 
 class browserapp;
 class windowcontrol;
@@ -29,8 +30,8 @@ class appglobals {
   std::shared_ptr<browserapp> app;
   bool browsercreated = false;
   bool browserclosing = false;
-  // Command line to start after shutdown; empty: no update pending.
-  std::string updatecommand;
+  // The installer to start after shutdown; empty: no update pending.
+  pendingupdate update;
   // Browser storage, downloads, plugin files and installers live here.
   std::string datadir;
   // Plugins by key. Released with the state: a plugin whose worker is still

@@ -244,7 +244,8 @@ int main(int argc, char **argv) {
   pluginhost plugins(globals->plugins, pluginenv, plugindownloader(downloaddir(globals->datadir), plugindownloads),
                      {globals->serviceorigin, buildconfig::signingkey});
   updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
-                   [&globals](const std::string &command) { globals->updatecommand = command; }});
+                   [&globals](pendingupdate update) { globals->update = std::move(update); },
+                   buildconfig::signingkey});
   traymenuadapter pagemenu(globals->tray);
   pluginrequestsadapter pageplugins(plugins);
   // Set once the sign-in listener has started: another user's copy holds its
@@ -305,7 +306,7 @@ int main(int argc, char **argv) {
   commandlistener.close();
 
   // Shutdown, strictly in this order.
-  if (!globals->updatecommand.empty()) {
+  if (globals->update) {
     debugout("shutdown: update balloon");
     globals->tray.balloon({"Update", updatingtext, balloonicon::user});
   }
@@ -321,9 +322,9 @@ int main(int argc, char **argv) {
   closeplugins(globals->plugins);
   // Windows plugins' hosts end with their Wine server.
   pluginenv.wine->stop();
-  if (!globals->updatecommand.empty()) {
+  if (globals->update) {
     debugout("shutdown: starting the update command");
-    if (startupdatecommand(globals->updatecommand) < 0) restart.request();
+    if (startupdate(globals->update) < 0) restart.request();
   }
   // The owned parts go in this order: the main browser (with its debug
   // windows) and the client before the profile their pages use; the script

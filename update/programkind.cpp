@@ -1,7 +1,6 @@
 #include "update/programkind.h"
 
 #include <elf.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 #include <vector>
 
 #include "common/fdio.h"
-#include "common/ownedfd.h"
 
 namespace {
 
@@ -179,13 +177,12 @@ programkind classifyprogram(std::string_view head, std::uint64_t size, std::stri
   return {false, "a file of unknown kind, starting with " + firstbytes(head)};
 }
 
-programkind classifyfile(const std::string &path) {
-  const ownedfd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+programkind classifydescriptor(int fd) {
   struct stat st {};
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {false, "an unreadable file"};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {false, "an unreadable file"};
   const auto size = static_cast<std::uint64_t>(st.st_size);
   std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, programheadbytes)), '\0');
-  if (!readallat(fd.get(), 0, head.data(), head.size())) return {false, "an unreadable file"};
+  if (!readallat(fd, 0, head.data(), head.size())) return {false, "an unreadable file"};
   // Without PATH, env searches the C library's default path.
   const char *searchpath = std::getenv("PATH");
   return classifyprogram(head, size, searchpath ? searchpath : "/bin:/usr/bin");

@@ -26,6 +26,6 @@ inline constexpr std::size_t programheadbytes = 4096;
 // $PATH) as env would.
 programkind classifyprogram(std::string_view head, std::uint64_t size, std::string_view searchpath);
 
-// The same for a file on disk, with $PATH; "an unreadable file" when it
-// cannot be read.
-programkind classifyfile(const std::string &path);
+// The same for the open file `fd` (read from its start; its position is
+// left alone), with $PATH; "an unreadable file" when it cannot be read.
+programkind classifydescriptor(int fd);

@@ -1,40 +1,33 @@
 #include "update/relaunch.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "common/debuglog.h"
 #include "common/spawn.h"
 #include "update/commandline.h"
 
-namespace {
-
-// Adds the owner's execute bit; other bits stay as they are.
-bool makeexecutable(const std::string &path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return false;
-  if (st.st_mode & S_IXUSR) return true;
-  return chmod(path.c_str(), (st.st_mode & 07777) | S_IXUSR) == 0;
-}
-
-}  // namespace
-
-pid_t startupdatecommand(const std::string &command) {
-  const auto words = splitcommandline(command);
+pid_t startupdate(const pendingupdate &update) {
+  auto words = splitcommandline(update.command);
   if (!words || words->empty() || words->front().empty()) {
-    debugout("update: cannot read the command line: " + command);
+    debugout("update: cannot read the command line: " + update.command);
     return -1;
   }
-  const std::string &program = words->front();
-  if (!makeexecutable(program)) debugout("update: cannot make " + program + " executable: " + std::strerror(errno));
-
-  // The installer outlives this program.
+  const std::string program = words->front();
+  if (!update.installer) {
+    debugout("update: the installer " + program + " is not open");
+    return -1;
+  }
+  // The descriptor is the file checked; the path may lead elsewhere by now.
+  // spawnprocess hands it over as descriptor 3, without close-on-exec: a
+  // script's interpreter opens it again by that name.
+  words->front() = "/proc/self/fd/3";
   pid_t pid = -1;
-  if (const int err = spawnprocess(*words, spawnmode::detached, pid)) {
+  // The installer outlives this program.
+  if (const int err = spawnprocess(*words, spawnmode::detached, pid, update.installer.get())) {
     debugout("update: cannot start " + program + ": " + std::strerror(err));
     return -1;
   }

@@ -5,13 +5,28 @@
 #include <string>
 #include <vector>
 
-// Starts a pending update's command line (the one the updater scheduled) at
-// the end of shutdown: splits it as a shell would (splitcommandline), makes the
-// program it names executable by its owner (a downloaded installer arrives
-// without that bit) and starts it in a session of its own, with no
-// descriptors but the standard three and the caller's environment. Does not
-// wait. Returns the new process id, or -1 when nothing could be started.
-pid_t startupdatecommand(const std::string &command);
+#include "common/ownedfd.h"
+
+// An update waiting for the end of shutdown: the installer's command line
+// (for its arguments and the debug output) and the installer file that was
+// checked, kept open so that the file started is that one, whatever has
+// since been put under its name.
+struct pendingupdate {
+  std::string command;
+  ownedfd installer;
+
+  explicit operator bool() const { return bool(installer); }
+};
+
+// Starts a pending update at the end of shutdown: the command line is split
+// as a shell would (splitcommandline) and the program started is the open
+// file `installer` (it must be executable), not the path the command names:
+// it is given to the new process as descriptor 3 and started as
+// /proc/self/fd/3, which is also its argv[0] (a script's interpreter reads the
+// script from there: that is its $0). A session of its own, no other
+// descriptors, the caller's environment; not waited for. Returns the new
+// process id, or -1 when nothing could be started.
+pid_t startupdate(const pendingupdate &update);
 
 // Starts the program again when the update's installer could not be started
 // at the end of shutdown (the file vanished, exec failed), so that the user

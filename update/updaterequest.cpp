@@ -40,10 +40,11 @@ bool updaterequest::openfile(const std::string &dir, const std::string &name) {
   return true;
 }
 
-bool updaterequest::openreplacement(const std::string &dir, const std::string &name, std::string &problem) {
+bool updaterequest::openreplacement(const std::string &dir, const std::string &name, std::string &problem,
+                                    mode_t mode) {
   if (file.isOpen()) file.close();
   filepath.clear();
-  replacement = replacementfile::create(dir, name, 0600, problem);
+  replacement = replacementfile::create(dir, name, mode, problem);
   if (!replacement) return false;
   // Unbuffered, as in openfile; the descriptor stays the replacement's.
   if (!file.open(replacement.fd(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QFile>
 #include <QObject>
 #include <functional>
@@ -34,8 +36,9 @@ class updaterequest : public QObject {
   // For a file that is checked before it is used: the body goes to a new
   // file beside directory/name (a replacementfile), which the request leaves
   // as it is; the completion takes it (takefile) to check it and put it in
-  // place. False, with the reason in `problem`, when it cannot be made.
-  bool openreplacement(const std::string &directory, const std::string &name, std::string &problem);
+  // place; it is made with `mode`. False, with the reason in `problem`, when
+  // it cannot be made.
+  bool openreplacement(const std::string &directory, const std::string &name, std::string &problem, mode_t mode = 0600);
   // The file opened with openreplacement, handed over.
   replacementfile takefile();
   // Starts a GET of `url`. `done` runs once when the request has finished,

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "signtool.h"
 #include "tests/update/fakehttp.h"
 #include "tests/update/recordingballoons.h"
 #include "update/commandline.h"
@@ -45,13 +46,24 @@ class runupdatetest : public ::testing::Test {
   fakehttp server;
   // The data directory's real name holds spaces.
   std::string datadir = tmp.path().toStdString() + "/orvalink Desktop for Windows";
-  std::string updatecommand;
+  pendingupdate scheduled;
   std::unique_ptr<updater> updates;
-  QByteArray installer = "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n";
+  std::string marker = tmp.path().toStdString() + "/ran";
+  // An installer that says which one it is in `marker`.
+  QByteArray installer = script("checked");
+
+  QByteArray script(const std::string &name) const {
+    return QByteArray::fromStdString("#!/bin/sh\necho " + name + " > '" + marker + "'\n");
+  }
+
+  void makeupdater(const std::string &signingkey = {}) {
+    updates =
+        std::make_unique<updater>(updaterconfig{server.origin(), downloaddir(datadir), told.sink(),
+                                                [this](pendingupdate u) { scheduled = std::move(u); }, signingkey});
+  }
 
   void SetUp() override {
-    updates = std::make_unique<updater>(updaterconfig{server.origin(), downloaddir(datadir), told.sink(),
-                                                      [this](const std::string &c) { updatecommand = c; }});
+    makeupdater();
     server.handler = [this](const std::string &path) {
       return path == "/files/qx_desktop_1.2.0.exe" ? fakehttp::response{200, installer}
                                                    : fakehttp::response{404, "<html>not here</html>"};
@@ -86,20 +98,69 @@ TEST_F(runupdatetest, good_download_schedules_installer_and_ends_the_loop) {
     EXPECT_EQ(b.timeoutseconds, 10);
   }
   EXPECT_EQ(server.paths, std::vector<std::string>{"/files/qx_desktop_1.2.0.exe"});
-  EXPECT_EQ(updatecommand, "\"" + installerpath() +
-                               "\" /SP- /verysilent /noicons "
-                               "\"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ");
+  EXPECT_EQ(scheduled.command, std::string("\"") + installerpath() +
+                                   "\" /SP- /verysilent /noicons "
+                                   "\"/dir=expand:{pf32}\\orvalink Desktop for Windows\" ");
   QFile f(QString::fromStdString(installerpath()));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), installer);
 
-  // The scheduled command starts the downloaded file itself.
-  const pid_t pid = startupdatecommand(updatecommand);
+  // Another file put under the installer's name after the checks is not
+  // the one started: the file checked is.
+  QFile swapped(QString::fromStdString(installerpath() + ".swap"));
+  ASSERT_TRUE(swapped.open(QIODevice::WriteOnly));
+  swapped.write(script("swapped"));
+  swapped.close();
+  swapped.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  ASSERT_TRUE(::rename((installerpath() + ".swap").c_str(), installerpath().c_str()) == 0);
+  const pid_t pid = startupdate(scheduled);
   ASSERT_GT(pid, 0);
   int st = -1;
   ASSERT_EQ(waitpid(pid, &st, 0), pid);
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
-  EXPECT_TRUE(QFile::exists(QString::fromStdString(datadir + "/qxDownloads/ran")));
+  QFile ran(QString::fromStdString(marker));
+  ASSERT_TRUE(ran.open(QIODevice::ReadOnly));
+  EXPECT_EQ(ran.readAll(), "checked\n");
+}
+
+// With a signing key, an installer is used only when the signature served
+// beside it verifies over the bytes downloaded.
+TEST_F(runupdatetest, with_a_key_only_a_signed_installer_is_scheduled) {
+  const std::string dir = tmp.path().toStdString();
+  const std::string key = sign("--new-key " + dir + "/key");
+  QFile signedfile(QString::fromStdString(dir + "/installer"));
+  ASSERT_TRUE(signedfile.open(QIODevice::WriteOnly));
+  signedfile.write(installer);
+  signedfile.close();
+  sign(dir + "/key " + dir + "/installer");
+  QFile sigfile(QString::fromStdString(dir + "/installer.sig"));
+  ASSERT_TRUE(sigfile.open(QIODevice::ReadOnly));
+  const QByteArray signature = sigfile.readAll();
+  // 1.2.0 is signed; 1.3.0 has no signature; 1.4.0 is not the file signed.
+  server.handler = [&](const std::string &path) {
+    if (path == "/files/qx_desktop_1.2.0.exe") return fakehttp::response{200, installer};
+    if (path == "/files/qx_desktop_1.4.0.exe") return fakehttp::response{200, script("tampered")};
+    if (path == "/files/qx_desktop_1.2.0.exe.sig" || path == "/files/qx_desktop_1.4.0.exe.sig")
+      return fakehttp::response{200, signature};
+    return fakehttp::response{404, "<html>not here</html>"};
+  };
+  makeupdater(key);
+
+  updates->run("1.3.0");
+  ASSERT_TRUE(waitfor([&] { return told.balloons.size() == 2; }));
+  EXPECT_EQ(told.texts().value(1), notfound("1.3.0"));
+  EXPECT_EQ(server.paths, std::vector<std::string>{"/files/qx_desktop_1.3.0.exe.sig"});
+
+  updates->run("1.4.0");
+  ASSERT_TRUE(waitfor([&] { return told.balloons.size() == 4; }));
+  EXPECT_TRUE(told.texts().value(3).startsWith("An error occured whilst trying to download update. It is important"));
+  EXPECT_FALSE(scheduled);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(installerpath())));
+
+  updates->run("1.2.0");
+  ASSERT_TRUE(runsuntilquit());
+  EXPECT_EQ(told.texts().value(5), "Update downloaded. Restarting.");
+  EXPECT_TRUE(scheduled);
 }
 
 TEST_F(runupdatetest, versions_not_newer_are_refused_without_a_request) {
@@ -111,7 +172,7 @@ TEST_F(runupdatetest, versions_not_newer_are_refused_without_a_request) {
   EXPECT_EQ(told.texts(), expected);
   EXPECT_TRUE(server.paths.empty());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(installerpath())));
-  EXPECT_EQ(updatecommand, "");
+  EXPECT_FALSE(scheduled);
 }
 
 TEST_F(runupdatetest, error_page_tells_try_again_and_a_later_request_may_start) {
@@ -120,7 +181,7 @@ TEST_F(runupdatetest, error_page_tells_try_again_and_a_later_request_may_start) 
   EXPECT_EQ(told.texts(),
             QStringList({"Found version 1.3.0, downloading.",
                          "An error occured whilst trying to download the update. Please try again later."}));
-  EXPECT_EQ(updatecommand, "");
+  EXPECT_FALSE(scheduled);
 
   // The failed download no longer counts as running.
   updates->run("1.2.0");
@@ -137,7 +198,7 @@ TEST_F(runupdatetest, cut_transfer_is_not_scheduled) {
             "An error occured whilst trying to download update. It is important, for security reasons, that this "
             "is downloaded and installed. Please see " +
                 QString::fromStdString(server.origin()) + "/docs/desktop_install/ for more information.");
-  EXPECT_EQ(updatecommand, "");
+  EXPECT_FALSE(scheduled);
 }
 
 TEST_F(runupdatetest, uncreatable_download_directory_starts_no_request) {

@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 
 #include <QDir>
@@ -59,18 +59,20 @@ class relaunchtest : public ::testing::Test {
  protected:
   QTemporaryDir tmp;
 
-  // An "installer" that writes each argument on a line of `record`; saved
-  // without the execute bit, as a download is.
-  std::string writeinstaller(const QString &dir, const std::string &record) {
+  // An "installer" that writes each argument on a line of `record`.
+  std::string writeinstaller(const QString &dir, const std::string &record, QFileDevice::Permissions mode) {
     QDir().mkpath(dir);
     const QString path = dir + "/qx_desktop.exe";
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        ("#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record + "'\n").c_str());
+    f.write(("#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record + "'\n").c_str());
     f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    f.setPermissions(mode);
     return path.toStdString();
+  }
+
+  static pendingupdate opened(const std::string &installer) {
+    return {installercommand(installer), ownedfd(::open(installer.c_str(), O_RDONLY | O_CLOEXEC))};
   }
 
   static int waitexit(pid_t pid) {
@@ -80,29 +82,29 @@ class relaunchtest : public ::testing::Test {
   }
 };
 
-TEST_F(relaunchtest, starts_installer_with_split_arguments_and_execute_bit) {
+constexpr auto executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+TEST_F(relaunchtest, starts_the_open_installer_with_split_arguments) {
   const std::string record = tmp.path().toStdString() + "/args.txt";
   const std::string installer =
-      writeinstaller(tmp.path() + "/orvalink Desktop for Windows/qxDownloads", record);
-  const pid_t pid = startupdatecommand(installercommand(installer));
+      writeinstaller(tmp.path() + "/orvalink Desktop for Windows/qxDownloads", record, executable);
+  const pid_t pid = startupdate(opened(installer));
   ASSERT_GT(pid, 0);
   EXPECT_EQ(waitexit(pid), 0);
   QFile rec(QString::fromStdString(record));
   ASSERT_TRUE(rec.open(QIODevice::ReadOnly));
-  EXPECT_EQ(rec.readAll().toStdString(), installer +
-                                             "\n/SP-\n/verysilent\n/noicons\n"
-                                             "/dir=expand:{pf32}\\orvalink Desktop for Windows\n");
-  struct stat st {};
-  ASSERT_EQ(stat(installer.c_str(), &st), 0);
-  EXPECT_TRUE(st.st_mode & S_IXUSR);
-  EXPECT_EQ(st.st_mode & 0777, 0700u) << "only the owner's execute bit is added";
+  EXPECT_EQ(rec.readAll().toStdString(),
+            "/proc/self/fd/3\n/SP-\n/verysilent\n/noicons\n/dir=expand:{pf32}\\orvalink Desktop for Windows\n");
 }
 
-TEST_F(relaunchtest, nothing_starts_from_unusable_commands) {
-  EXPECT_EQ(startupdatecommand(""), -1);
-  EXPECT_EQ(startupdatecommand("   "), -1);
-  EXPECT_EQ(startupdatecommand("\"/tmp/open quote"), -1);
-  EXPECT_EQ(startupdatecommand(tmp.path().toStdString() + "/missing.exe /SP-"), -1);
+// Each of these leaves the program to start itself again.
+TEST_F(relaunchtest, nothing_starts_from_unusable_commands_or_files) {
+  const std::string installer = writeinstaller(tmp.path(), tmp.path().toStdString() + "/args.txt", executable);
+  for (const std::string command : {"", "   ", "\"/tmp/open quote"})
+    EXPECT_EQ(startupdate({command, ownedfd(::open(installer.c_str(), O_RDONLY | O_CLOEXEC))}), -1) << command;
+  EXPECT_EQ(startupdate({installercommand(installer), ownedfd()}), -1);
+  QFile::setPermissions(QString::fromStdString(installer), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  EXPECT_EQ(startupdate(opened(installer)), -1) << "not executable";
 }
 
 }  // namespace
