@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/appglobals.h"
+#include "app/autostart.h"
 #include "app/bringtofront.h"
 #include "app/cmdline.h"
 #include "app/commandsocket.h"
@@ -120,6 +121,7 @@ int main(int argc, char **argv) {
     std::fputs((options.help ? helptext() : versiontext()).c_str(), stdout);
     return 0;
   }
+  if (options.autostart) return runautostart(*options.autostart, options.serviceorigin);
   if (options.command) return commandsocket::post(*options.command);
   std::optional<std::string> dialnumber;
   if (options.dialuri) {

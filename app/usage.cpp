@@ -18,6 +18,9 @@ std::string helptext() {
          "\n"
          "  --command=N             post window command N (104 About, 105 Exit, 15101 call\n"
          "                          the clipboard, or \"hide\") to the running copy\n"
+         "  --autostart=on|off      start the program at login, or no longer, and exit:\n"
+         "                          writes or removes orvalink-desktop.desktop in\n"
+         "                          ${XDG_CONFIG_HOME:-~/.config}/autostart\n"
          "  --no-sandbox            run the browser engine without its sandbox (also\n"
          "                          ORVALINK_NO_SANDBOX=1; always off when run as root)\n"
          "  --help                  print this help and exit\n"
@@ -32,7 +35,8 @@ std::string helptext() {
          "to ${XDG_STATE_HOME:-~/.local/state}/orvalink-desktop/cef_debug.log (the run\n"
          "before in cef_debug.log.1).\n"
          "\n"
-         "Exit status: 0 success, 1 the running copy could not be reached, 2 bad arguments.\n";
+         "Exit status: 0 success, 1 the running copy could not be reached or the autostart\n"
+         "entry could not be written or removed, 2 bad arguments.\n";
 }
 
 std::string versiontext() { return std::string("orvalink-desktop ") + buildconfig::version + "\n"; }

@@ -1,7 +1,8 @@
-// The Debian package: its dependencies and files, unpacked into a scratch
-// root, the installed program started against the fake service, and a
-// telephone link opened through the desktop's URL handling (xdg-open) that
-// reaches the page through the package's desktop entry.
+// The Debian package: lintian's verdict, its dependencies and files,
+// unpacked into a scratch root, the installed program started against the
+// fake service, and a telephone link opened through the desktop's URL
+// handling (xdg-open) that reaches the page through the package's desktop
+// entry. tests/package/install.test.js installs it into a fresh system.
 'use strict';
 
 const test = require('node:test');
@@ -55,6 +56,11 @@ test('the Debian package', async (t) => {
   const field = (name) => sh('dpkg-deb', ['-f', deb, name]).trim();
   const programdir = path.join(root, 'usr/lib/orvalink-desktop');
 
+  await t.test('lintian finds no error and no warning', () => {
+    const report = sh('lintian', [deb], { stdio: ['ignore', 'pipe', 'ignore'] });
+    assert.deepEqual(report.split('\n').filter((l) => /^[EW]: /.test(l)), [], report);
+  });
+
   await t.test('it depends on the package of every library the two programs link', () => {
     const depends = names(field('Depends'));
     for (const program of ['orvalink-desktop', 'modrelay']) {
@@ -82,7 +88,8 @@ test('the Debian package', async (t) => {
     }
     assert.equal(fs.realpathSync(path.join(root, 'usr/bin/orvalink-desktop')), path.join(programdir, 'orvalink-desktop'));
     for (const f of ['settings.lua', 'automation.lua']) {
-      assert.equal(fs.realpathSync(path.join(programdir, f)), path.join(root, 'etc/orvalink-desktop', f));
+      assert.equal(fs.readlinkSync(path.join(programdir, f)), '/etc/orvalink-desktop/' + f);
+      assert.ok(fs.existsSync(path.join(root, 'etc/orvalink-desktop', f)), f);
     }
     const control = path.join(scratch, 'control');
     sh('dpkg-deb', ['-e', deb, control]);
@@ -101,9 +108,22 @@ test('the Debian package', async (t) => {
     for (const doc of ['README.md', 'page-api.md', 'automation.md', 'plugins.md', 'examples/plugin/echo.c']) {
       assert.ok(fs.existsSync(path.join(root, 'usr/share/doc/orvalink-desktop', doc)), doc);
     }
+    const changelog = path.join(root, 'usr/share/doc/orvalink-desktop/changelog.gz');
+    assert.equal(sh('dpkg-parsechangelog', ['-l', changelog, '-S', 'Version']).trim(), field('Version'));
+    const manual = sh('man', ['-l', '-P', 'cat', path.join(root, 'usr/share/man/man1/orvalink-desktop.1.gz')],
+      { env: { ...process.env, MANWIDTH: '80' } });
+    for (const option of ['--service-origin=URL', '--command=N', '--autostart=on|off', '--no-sandbox']) {
+      assert.ok(manual.includes(option), option);
+    }
   });
 
   const installed = path.join(root, 'usr/bin/orvalink-desktop');
+  // The links to the scripts name /etc, which is this machine's here: they
+  // are pointed into the scratch root, as they resolve on an installed system.
+  for (const f of ['settings.lua', 'automation.lua']) {
+    fs.rmSync(path.join(programdir, f));
+    fs.symlinkSync(path.join(root, 'etc/orvalink-desktop', f), path.join(programdir, f));
+  }
   await t.test('the installed program reports its version', () => {
     assert.match(sh(installed, ['--version']), /^orvalink-desktop \d+\.\d+\.\d+\n$/);
   });
