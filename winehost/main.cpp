@@ -4,60 +4,12 @@
 // and messages, and the same exit codes (protocol/relayprogram.h), plus
 // relayexit::crashed for a plugin that crashed. It is a Winelib program: this
 // file is plain Linux code, the Windows calls are in winplugin.cpp.
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <string>
-#include <thread>
 
-#include "common/unixsocket.h"
 #include "protocol/handlecall.h"
-#include "protocol/relayframe.h"
-#include "protocol/relaymessage.h"
 #include "protocol/relayprogram.h"
+#include "protocol/relayserve.h"
 #include "winehost/winplugin.h"
-
-namespace {
-
-// Connects to the host's socket, retrying while it is not there yet or not
-// yet listening. Returns the socket, or nothing with the exit code in `code`.
-ownedfd connecttohost(const std::string &path, int &code) {
-  const auto deadline = std::chrono::steady_clock::now() + relayconnectwait;
-  for (;;) {
-    ownedfd host = unixconnect(path);
-    if (host) return host;
-    const int error = errno;
-    if (error != ENOENT && error != ECONNREFUSED && error != EAGAIN && error != EINTR) {
-      std::fprintf(stderr, "connect(socket) failed: %d\n", error);
-      code = relayexit::connectfailed;
-      return {};
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      std::fprintf(stderr, "Waiting for socket failed: %d\n", error);
-      code = relayexit::connecttimedout;
-      return {};
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
-void serve(int host) {
-  std::string payload;
-  for (;;) {
-    if (!readpipemsg(host, payload)) return;
-    const relaycall call = splitmessage(payload);
-    if (isfini(call)) {
-      winplugincall(finicall, "");
-      writepipemsg(host, relayfiniok);
-      return;
-    }
-    // Sent at once: the plugin may reuse its result's memory.
-    const char *result = winplugincall(call.fn.data(), call.data.data());
-    if (!writepipemsg(host, result ? std::string_view(result) : std::string_view())) return;
-  }
-}
-
-}  // namespace
 
 int main(int argc, char **argv) {
   if (argc < 3) {
@@ -78,7 +30,7 @@ int main(int argc, char **argv) {
 
   // As with modrelay, the plugin sees "ini" now and again with "ini|".
   winplugincall(inicall, "");
-  serve(host.get());
+  serverelay(host.get(), winplugincall);
 
   winpluginfree();
   return relayexit::served;
