@@ -5,11 +5,12 @@
 find_program(ORVALINK_CLANGXX clang++)
 if(ORVALINK_CLANGXX AND NOT ORVALINK_SANITIZE)
   set(fuzzer ${CMAKE_CURRENT_BINARY_DIR}/authrequest_fuzzer)
-  set(fuzzsources ${CMAKE_CURRENT_LIST_DIR}/requestfuzz.cpp ${PROJECT_SOURCE_DIR}/authserver/httprequest.cpp)
+  set(fuzzsources ${CMAKE_CURRENT_LIST_DIR}/requestfuzz.cpp ${PROJECT_SOURCE_DIR}/authserver/httprequest.cpp
+    ${PROJECT_SOURCE_DIR}/common/debuglog.cpp ${PROJECT_SOURCE_DIR}/common/fdio.cpp)
   add_custom_command(OUTPUT ${fuzzer}
     COMMAND ${ORVALINK_CLANGXX} -std=c++20 -g -O1 -Wall -Wextra -Werror -fsanitize=fuzzer,address,undefined
       -fno-sanitize-recover=undefined -I${PROJECT_SOURCE_DIR} ${fuzzsources} -o ${fuzzer}
-    DEPENDS ${fuzzsources} ${PROJECT_SOURCE_DIR}/authserver/httprequest.h
+    DEPENDS ${fuzzsources} ${PROJECT_SOURCE_DIR}/authserver/httprequest.h ${PROJECT_SOURCE_DIR}/common/debuglog.h
     COMMENT "Building the request parsing fuzzer")
   add_custom_target(authrequest_fuzz ALL DEPENDS ${fuzzer})
   # Seeds: the request lines the listener meets in practice.
