@@ -71,7 +71,7 @@ struct fixture : ::testing::Test {
   int signins = 0;
   pluginregistry registry;
   pluginhost plugins{
-      registry, qxpenv{topage, {}, {}, {}},
+      registry, qxpenv{topage, {}, {}, {}, {}},
       [this](const std::string &, const std::string &url, downloadcompletion) { downloads.push_back(url); },
       pluginpolicy{"http://x", {}}};
   pluginrequestsadapter pluginrequests{plugins};

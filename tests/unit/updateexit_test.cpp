@@ -31,7 +31,7 @@ TEST(runupdate, ends_the_event_loop_although_the_window_refuses_to_close) {
   QTemporaryDir tmp;
   recordingballoons told;
   fakehttp server;
-  updater updates({server.origin(), downloaddir(tmp.path().toStdString()), told.sink(), {}});
+  updater updates({server.origin(), downloaddir(tmp.path().toStdString()), told.sink(), {}, {}});
   server.handler = [](const std::string &) { return fakehttp::response{200, "#!/bin/sh\n"}; };
   stayingwindow window;
   window.show();
