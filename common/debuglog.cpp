@@ -47,17 +47,23 @@ void debugout(std::initializer_list<std::string_view> lines) {
 
 std::string loggable(std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
+  const auto plain = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte != 0x7f && c != '\\';
+  };
   std::string line;
   line.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f || c == '\\') {
-      line += "\\x";
-      line += hex[byte >> 4];
-      line += hex[byte & 0xf];
-    } else {
-      line += c;
-    }
+  // Runs of plain bytes are copied whole: a relayed call logs its data and
+  // its answer, which are mostly plain.
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = at;
+    while (end < text.size() && plain(text[end])) ++end;
+    line.append(text, at, end - at);
+    if (end == text.size()) break;
+    const auto byte = static_cast<unsigned char>(text[end]);
+    const char escaped[4] = {'\\', 'x', hex[byte >> 4], hex[byte & 0xf]};
+    line.append(escaped, sizeof escaped);
+    at = end + 1;
   }
   return line;
 }

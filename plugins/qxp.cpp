@@ -11,6 +11,8 @@
 #include "plugins/winerelay.h"
 #include "protocol/handlecall.h"
 #include "protocol/machinecheck.h"
+#include "protocol/relayframe.h"
+#include "protocol/relaymessage.h"
 
 qxp::qxp(std::uint32_t number) : id(number) {}
 
@@ -20,13 +22,38 @@ qxp::~qxp() {
 }
 
 bool qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
-  const bool queued = calls.push(qxpcall{fn, data, requestid, false});
+  bool queued = true;
+  {
+    std::lock_guard<std::mutex> lock(direct);
+    if (!senddirect(requestid, fn, data)) queued = calls.push(qxpcall{fn, data, requestid, false, false});
+  }
   pending.post();
   return queued;
 }
 
+bool qxp::senddirect(const std::string &requestid, const std::string &fn, const std::string &data) {
+  if (directfd < 0 || !idle || !calls.empty()) return false;
+  const std::string message = callmessage(calltext(fn), calltext(data));
+  // Larger calls are left to the worker: the UI thread never waits for the
+  // relay to make room in the socket.
+  if (message.size() > directmsglimit) return false;
+  // A failed write leaves the call to the worker, which finds the relay gone.
+  if (!writepipemsg(directfd, message)) return false;
+  idle = false;
+  sentcall = qxpcall{fn, data, requestid, false, true};
+  return true;
+}
+
+void qxp::setdirect(int fd) {
+  std::lock_guard<std::mutex> lock(direct);
+  directfd = fd;
+}
+
 void qxp::fini() {
-  calls.push(qxpcall{{}, {}, {}, true});
+  {
+    std::lock_guard<std::mutex> lock(direct);
+    calls.push(qxpcall{{}, {}, {}, true, false});
+  }
   pending.post();
 }
 
@@ -57,8 +84,20 @@ void qxp::close() {
 
 qxpcall qxp::take() {
   qxpcall item;
-  while (!calls.pop(item)) pending.wait();
-  return item;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(direct);
+      if (sentcall) {
+        item = std::move(*sentcall);
+        sentcall.reset();
+        idle = false;
+        return item;
+      }
+      idle = !calls.pop(item);
+      if (!idle) return item;
+    }
+    pending.wait();
+  }
 }
 
 bool qxp::answer(const std::string &tag, std::string result) {

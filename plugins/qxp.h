@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ struct qxpcall {
   std::string data;   // argument text passed to handleCall
   std::string tag;    // request id echoed in "qxpCallCompleted"
   bool fini = false;  // the stop item; its texts are empty
+  bool sent = false;  // already written to the relay by call(): only its answer is awaited
 };
 
 // The plugin library a worker serves: open, so that the file checked is the
@@ -63,7 +66,9 @@ class alignas(64) qxp {
   qxp &operator=(const qxp &) = delete;
 
   // UI thread: queues a call. False when the store is full and the call was
-  // dropped; the worker is woken either way.
+  // dropped; the worker is woken either way. A relayed call that finds the
+  // relay idle is written to its socket here, so that it does not wait for
+  // the worker to wake: the worker only reads its answer.
   bool call(const std::string &requestid, const std::string &fn, const std::string &data);
   // UI thread: queues the stop item. Being the newest item, it is taken
   // before any call still waiting, and those calls are never made.
@@ -107,8 +112,15 @@ class alignas(64) qxp {
   boost::thread_group workers;
 
  private:
-  // Blocks until an item is in the store and takes the newest.
+  // Blocks until an item is in the store and takes the newest; a call that
+  // call() has sent to the relay comes before any of them.
   qxpcall take();
+  // call(): sends the call to the relay when the worker waits with nothing
+  // to do; false when it must be queued instead.
+  bool senddirect(const std::string &requestid, const std::string &fn, const std::string &data);
+  // Worker: from now on call() may write to the relay's socket `fd`; -1:
+  // no longer (before the socket is closed).
+  void setdirect(int fd);
   // Sends the answer to the page; false once the plugin is closed (nothing
   // sent).
   bool answer(const std::string &tag, std::string result);
@@ -129,4 +141,15 @@ class alignas(64) qxp {
   // sequentially consistent), so no answer starts after close() returns.
   std::atomic<bool> shut{false};
   std::atomic<int> answering{0};
+  // Calls sent by call() itself. At most one call is ever at the relay: call()
+  // sends only while the worker is idle (it waits, nothing is queued, nothing
+  // sent) and the worker sends only what it took, so the answer read next is
+  // always that of the call it holds.
+  // The largest message call() writes itself: one that fits an idle socket's
+  // buffer at once.
+  static constexpr std::size_t directmsglimit = 64 * 1024;
+  std::mutex direct;
+  int directfd = -1;                // guarded by `direct`
+  bool idle = false;                // guarded by `direct`
+  std::optional<qxpcall> sentcall;  // guarded by `direct`
 };

@@ -69,13 +69,23 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
   auto relaygone = [&] {
     debugout("qxp::runthroughpipe bridge has gone; later calls get empty results");
     alive = false;
+    setdirect(-1);
     pipe.reset();
     relay.stop();
   };
+  // call() writes to the socket only while it is open and this function runs.
+  struct nodirect {
+    qxp &plugin;
+    ~nodirect() { plugin.setdirect(-1); }
+  } directends{*this};
 
   std::string reply;
+  pipereader replies(pipe.get());
   debugout("qxp::runthroughpipe send ini");
-  if (!writepipemsg(pipe.get(), relayini) || !readpipemsg(pipe.get(), reply)) relaygone();
+  if (!writepipemsg(pipe.get(), relayini) || !replies.next(reply))
+    relaygone();
+  else
+    setdirect(pipe.get());
 
   for (;;) {
     const qxpcall item = take();
@@ -87,27 +97,34 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
       continue;
     }
     const std::string_view fn = calltext(item.fn), data = calltext(item.data);
-    const std::string message = callmessage(fn, data);
-    // The relay would refuse the frame and end: only this call fails.
-    if (message.size() > maxrelaymsg) {
-      debugout("qxp::runthroughpipe call " + loggable(fn) + " of " + std::to_string(message.size()) +
-               " bytes is larger than a relay message; answered empty");
-      answer(item.tag, {});
-      continue;
+    bool sent = item.sent;
+    if (!sent) {
+      const std::string message = callmessage(fn, data);
+      // The relay would refuse the frame and end: only this call fails.
+      if (message.size() > maxrelaymsg) {
+        debugout("qxp::runthroughpipe call " + loggable(fn) + " of " + std::to_string(message.size()) +
+                 " bytes is larger than a relay message; answered empty");
+        answer(item.tag, {});
+        continue;
+      }
+      sent = writepipemsg(pipe.get(), message);
     }
-    // Each call's trace takes two writes, one before it is sent and one when
-    // it is answered: every write wakes whatever drains standard error. The
-    // texts are escaped: neither the page nor the plugin may forge a line.
+    // Each call's trace is written where it costs the call nothing: the
+    // call's lines while the relay works on it, the answer's lines once the
+    // page has the answer. The texts are escaped: neither the page nor the
+    // plugin may forge a line.
     debugout({"qxp::runthroughpipe send msg", loggable(fn), loggable(data)});
-    if (!writepipemsg(pipe.get(), message) || !readpipemsg(pipe.get(), reply)) {
+    if (!sent || !replies.next(reply)) {
       reply.clear();
       relaygone();
     }
+    const bool open = answer(item.tag, reply);
     debugout({"qxp::runthroughpipe got msg", loggable(reply)});
-    if (!answer(item.tag, reply)) return;
+    if (!open) return;
   }
 
   if (!alive) return;
+  setdirect(-1);
   // The relay answers relayfini with "ok", which is not read; it then calls
   // the plugin's "fini" and ends by itself. It gets a moment to do so here,
   // so that it is reaped, but is not killed.

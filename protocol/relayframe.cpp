@@ -2,6 +2,9 @@
 
 #include <sys/uio.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/fdio.h"
 
 bool writepipemsg(int fd, std::string_view payload) {
@@ -24,4 +27,36 @@ bool readpipemsg(int fd, std::string &payload) {
   if (size > maxrelaymsg) return false;
   payload.resize(size);
   return size == 0 || readall(fd, payload.data(), size);
+}
+
+bool pipereader::fill() {
+  if (at == end) at = end = 0;
+  if (end == buffer.size()) {
+    std::memmove(buffer.data(), buffer.data() + at, end - at);
+    end -= at;
+    at = 0;
+  }
+  const ssize_t n = readsome(fd, buffer.data() + end, buffer.size() - end);
+  if (n <= 0) return false;
+  end += static_cast<std::size_t>(n);
+  return true;
+}
+
+bool pipereader::next(std::string &payload) {
+  while (end - at < 4)
+    if (!fill()) return false;
+  const auto *length = reinterpret_cast<const unsigned char *>(buffer.data() + at);
+  const std::uint32_t size = static_cast<std::uint32_t>(length[0]) | (static_cast<std::uint32_t>(length[1]) << 8) |
+                             (static_cast<std::uint32_t>(length[2]) << 16) |
+                             (static_cast<std::uint32_t>(length[3]) << 24);
+  if (size > maxrelaymsg) return false;
+  at += 4;
+  // What has arrived is copied; the rest of a large message is read straight
+  // into place.
+  const std::size_t here = std::min<std::size_t>(size, end - at);
+  payload.assign(buffer.data() + at, here);
+  at += here;
+  if (here == size) return true;
+  payload.resize(size);
+  return readall(fd, payload.data() + here, size - here);
 }

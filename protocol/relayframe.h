@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The framing of every message between the plugin host and the relay: a
 // 4-byte little-endian length N, then N payload bytes, nothing else. In the
@@ -22,3 +23,22 @@ bool writepipemsg(int fd, std::string_view payload);
 // contents if the length could not be read, and holds N partly filled bytes
 // if the payload could not.
 bool readpipemsg(int fd, std::string &payload);
+
+// Reads the messages of one socket or pipe with as few reads as it can: a
+// message that has arrived whole is taken, length and payload together, with
+// one read; bytes of a later message that came with it are kept for the next
+// call. Fails as readpipemsg does, and a reader that has failed is not used
+// again.
+class pipereader {
+ public:
+  explicit pipereader(int fd) : fd(fd), buffer(64 * 1024) {}
+  bool next(std::string &payload);
+
+ private:
+  // Reads what has arrived, at least one byte; false at the end or on error.
+  bool fill();
+
+  int fd;
+  std::vector<char> buffer;
+  std::size_t at = 0, end = 0;
+};

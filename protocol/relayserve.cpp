@@ -33,8 +33,9 @@ ownedfd connecttohost(const std::string &path, int &code) {
 
 void serverelay(int host, handlecallfn handlecall) {
   std::string payload;
+  pipereader calls(host);
   for (;;) {
-    if (!readpipemsg(host, payload)) return;
+    if (!calls.next(payload)) return;
     const relaycall call = splitmessage(payload);
     if (isfini(call)) {
       handlecall(finicall, "");

@@ -127,3 +127,26 @@ TEST(relayframe, a_peer_that_has_gone_fails_reads_and_writes) {
     EXPECT_FALSE(writepipemsg(s.fd[0], "anyone there?"));
   }
 }
+
+TEST(relayframe, reader_splits_messages_that_arrive_together_or_in_pieces) {
+  socketpairfds s;
+  pipereader reader(s.fd[1]);
+  std::string got;
+  // Two messages and the start of a third in one write, a length cut in two.
+  writeraw(s.fd[0], lengthfield(3) + "a|b" + lengthfield(0) + lengthfield(2).substr(0, 1));
+  ASSERT_TRUE(reader.next(got));
+  EXPECT_EQ(got, "a|b");
+  ASSERT_TRUE(reader.next(got));
+  EXPECT_EQ(got, "");
+  writeraw(s.fd[0], lengthfield(2).substr(1) + "cd");
+  ASSERT_TRUE(reader.next(got));
+  EXPECT_EQ(got, "cd");
+  // A message larger than the reader's buffer, written from another thread.
+  const std::string big(300 * 1024, 'z');
+  std::thread writer([&] { EXPECT_TRUE(writepipemsg(s.fd[0], big)); });
+  ASSERT_TRUE(reader.next(got));
+  writer.join();
+  EXPECT_EQ(got, big);
+  s.closeend(0);
+  EXPECT_FALSE(reader.next(got));
+}
