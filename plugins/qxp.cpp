@@ -32,14 +32,14 @@ bool qxp::call(const std::string &requestid, const std::string &fn, const std::s
 }
 
 bool qxp::senddirect(const std::string &requestid, const std::string &fn, const std::string &data) {
-  if (directfd < 0 || !idle || !calls.empty()) return false;
+  if (directfd < 0 || atrelay || !calls.empty()) return false;
   const std::string message = callmessage(calltext(fn), calltext(data));
   // Larger calls are left to the worker: the UI thread never waits for the
   // relay to make room in the socket.
   if (message.size() > directmsglimit) return false;
   // A failed write leaves the call to the worker, which finds the relay gone.
   if (!writepipemsg(directfd, message)) return false;
-  idle = false;
+  atrelay = true;
   sentcall = qxpcall{fn, data, requestid, false, true};
   return true;
 }
@@ -47,6 +47,11 @@ bool qxp::senddirect(const std::string &requestid, const std::string &fn, const 
 void qxp::setdirect(int fd) {
   std::lock_guard<std::mutex> lock(direct);
   directfd = fd;
+}
+
+void qxp::relayfree() {
+  std::lock_guard<std::mutex> lock(direct);
+  atrelay = false;
 }
 
 void qxp::fini() {
@@ -90,11 +95,12 @@ qxpcall qxp::take() {
       if (sentcall) {
         item = std::move(*sentcall);
         sentcall.reset();
-        idle = false;
         return item;
       }
-      idle = !calls.pop(item);
-      if (!idle) return item;
+      if (calls.pop(item)) {
+        atrelay = true;
+        return item;
+      }
     }
     pending.wait();
   }

@@ -115,12 +115,16 @@ class alignas(64) qxp {
   // Blocks until an item is in the store and takes the newest; a call that
   // call() has sent to the relay comes before any of them.
   qxpcall take();
-  // call(): sends the call to the relay when the worker waits with nothing
-  // to do; false when it must be queued instead.
+  // call(): sends the call to the relay when nothing is at the relay and
+  // nothing is queued; false when it must be queued instead.
   bool senddirect(const std::string &requestid, const std::string &fn, const std::string &data);
   // Worker: from now on call() may write to the relay's socket `fd`; -1:
   // no longer (before the socket is closed).
   void setdirect(int fd);
+  // Worker: the relay has answered the item taken last (or it was never
+  // sent), so call() may send the next call while the worker still delivers
+  // and logs this one.
+  void relayfree();
   // Sends the answer to the page; false once the plugin is closed (nothing
   // sent).
   bool answer(const std::string &tag, std::string result);
@@ -142,14 +146,15 @@ class alignas(64) qxp {
   std::atomic<bool> shut{false};
   std::atomic<int> answering{0};
   // Calls sent by call() itself. At most one call is ever at the relay: call()
-  // sends only while the worker is idle (it waits, nothing is queued, nothing
-  // sent) and the worker sends only what it took, so the answer read next is
-  // always that of the call it holds.
+  // sends only when nothing is queued and nothing is at the relay, the
+  // worker sends only what it took, and it takes a call call() sent before
+  // any queued item, so the answer read next is always that of the call it
+  // holds.
   // The largest message call() writes itself: one that fits an idle socket's
   // buffer at once.
   static constexpr std::size_t directmsglimit = 64 * 1024;
   std::mutex direct;
   int directfd = -1;                // guarded by `direct`
-  bool idle = false;                // guarded by `direct`
+  bool atrelay = false;             // guarded by `direct`: an item taken, not yet answered
   std::optional<qxpcall> sentcall;  // guarded by `direct`
 };

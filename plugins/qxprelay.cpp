@@ -93,6 +93,7 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
     if (closed()) return;
     if (item.fini) break;
     if (!alive) {
+      relayfree();
       answer(item.tag, {});
       continue;
     }
@@ -104,6 +105,7 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
       if (message.size() > maxrelaymsg) {
         debugout("qxp::runthroughpipe call " + loggable(fn) + " of " + std::to_string(message.size()) +
                  " bytes is larger than a relay message; answered empty");
+        relayfree();
         answer(item.tag, {});
         continue;
       }
@@ -118,6 +120,7 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
       reply.clear();
       relaygone();
     }
+    relayfree();
     const bool open = answer(item.tag, reply);
     debugout({"qxp::runthroughpipe got msg", loggable(reply)});
     if (!open) return;
