@@ -11,16 +11,7 @@ const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { fakeservice, app, sleep, until, xdotool, mainwindowid, setclipboard, exe } = require('./lib/harness');
-
-// A folder holding an xdg-open that appends each URL it gets to "opened".
-function systembrowser() {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-browser-'));
-  const opened = path.join(dir, 'opened');
-  fs.writeFileSync(path.join(dir, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" >> '${opened}'\n`, { mode: 0o755 });
-  const urls = () => { try { return fs.readFileSync(opened, 'utf8').split('\n').slice(0, -1); } catch { return []; } };
-  return { dir, urls };
-}
+const { fakeservice, app, sleep, until, xdotool, mainwindowid, setclipboard, exe, systembrowser } = require('./lib/harness');
 
 function signin(code) {
   return new Promise((resolve, reject) => {

@@ -12,7 +12,7 @@ const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
 const { execFile, execFileSync, spawn } = require('node:child_process');
-const { fakeservice, app, sleep, until } = require('./lib/harness');
+const { fakeservice, app, sleep, until, systembrowser } = require('./lib/harness');
 
 const port = 25652;
 
@@ -42,15 +42,6 @@ function asnobody() {
   return (command, args) => new Promise((resolve) => {
     execFile('setpriv', [...nobody, command, ...args], (error, stdout) => resolve({ error, stdout }));
   });
-}
-
-// A folder holding an xdg-open that appends each URL it gets to "opened".
-function systembrowser() {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-browser-'));
-  const opened = path.join(dir, 'opened');
-  fs.writeFileSync(path.join(dir, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" >> '${opened}'\n`, { mode: 0o755 });
-  const urls = () => { try { return fs.readFileSync(opened, 'utf8').split('\n').slice(0, -1); } catch { return []; } };
-  return { dir, urls };
 }
 
 // The program against a scripted fake service, its system browser a recorder;

@@ -393,6 +393,15 @@ function setclipboard(text) {
   return sleep(200);
 }
 
+// A folder holding an xdg-open that appends each URL it gets to "opened".
+function systembrowser() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-e2e-browser-'));
+  const opened = path.join(dir, 'opened');
+  fs.writeFileSync(path.join(dir, 'xdg-open'), `#!/bin/sh\nprintf '%s\\n' "$@" >> '${opened}'\n`, { mode: 0o755 });
+  const urls = () => { try { return fs.readFileSync(opened, 'utf8').split('\n').slice(0, -1); } catch { return []; } };
+  return { dir, urls };
+}
+
 module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
   wmstate, menuid, activate,
-  setclipboard, root, exe };
+  setclipboard, systembrowser, root, exe };
