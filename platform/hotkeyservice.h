@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 // System-wide hotkeys: a key with modifiers that reaches the program
 // whichever window has the focus.
@@ -15,4 +16,8 @@ class hotkeyservice {
   // Asks for a hotkey; false when the system refuses it (another program
   // holds it, or the key does not exist on this keyboard).
   virtual bool grab(int identifier, int virtualkey, unsigned modifiers) = 0;
+  // A hotkey pressed through a desktop keybinding that started the program
+  // again with --hotkey=NAME: runs the hotkey of that name as if pressed;
+  // false when no hotkey has the name.
+  virtual bool firenamed(const std::string &) { return false; }
 };
