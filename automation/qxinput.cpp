@@ -52,18 +52,35 @@ int sendinput(lua_State *L) {
   return 0;
 }
 
+// The function of qx.registerhotkey: the last argument, or the second when
+// a description text follows it. 0 when there is none.
+int hotkeyfunction(lua_State *L) {
+  const int top = lua_gettop(L);
+  if (top >= 2 && lua_isfunction(L, top)) return top;
+  if (top == 3 && lua_isfunction(L, 2) && lua_type(L, 3) == LUA_TSTRING) return 2;
+  return 0;
+}
+
 int registerhotkey(lua_State *L) {
   std::size_t n = 0;
   const char *text = luaL_checklstring(L, 1, &n);
   automationstate *s = automationof(L);
-  if (!s || !lua_isfunction(L, -1)) return 0;
+  const int function = hotkeyfunction(L);
+  if (!s || !function) return 0;
   const auto spec = parsehotkey({text, n});
   if (!spec) return 0;
+  hotkeyrequest request{0, spec->virtualkey, spec->modifiers(), std::string(text, n), std::string(text, n)};
+  if (function == 2) {
+    std::size_t length = 0;
+    const char *description = lua_tolstring(L, 3, &length);
+    if (length) request.description.assign(description, length);
+  }
+  lua_pushvalue(L, function);
   const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
   s->hotkeys.push_back({*spec, ref});
-  const int identifier = static_cast<int>(s->hotkeys.size());
-  if (hotkeyservice *h = hotkeysof(L); !h || !h->grab(identifier, spec->virtualkey, spec->modifiers()))
-    debugout("hotkey " + std::to_string(identifier) + " (" + std::string(text, n) + ") was refused");
+  request.identifier = static_cast<int>(s->hotkeys.size());
+  if (hotkeyservice *h = hotkeysof(L); !h || !h->grab(request))
+    debugout("hotkey " + std::to_string(request.identifier) + " (" + request.text + ") was refused");
   return 0;
 }
 

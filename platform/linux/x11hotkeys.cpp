@@ -42,18 +42,18 @@ modifiermasks x11hotkeys::masks() const {
   return m;
 }
 
-bool x11hotkeys::grab(int identifier, int virtualkey, unsigned modifiers) {
+bool x11hotkeys::grab(const hotkeyrequest &request) {
   if (!x_) return false;
   watch();
-  const unsigned long keysym = keysymforvirtualkey(virtualkey);
+  const unsigned long keysym = keysymforvirtualkey(request.virtualkey);
   const unsigned keycode = keysym ? XKeysymToKeycode(x_.display(), keysym) : 0;
   if (!keycode) return false;
   const modifiermasks m = masks();
-  const unsigned mods = xmodifiers(modifiers, m);
+  const unsigned mods = xmodifiers(request.modifiers, m);
   for (const unsigned variant : grabvariants(mods, m))
     XGrabKey(x_.display(), static_cast<int>(keycode), variant, x_.root(), True, GrabModeAsync, GrabModeAsync);
   XSync(x_.display(), False);
-  grabs_.push_back({identifier, keycode, mods});
+  grabs_.push_back({request.identifier, keycode, mods});
   // Events that arrived during the round trip sit in Xlib's queue, where
   // the socket notifier cannot see them.
   if (notifier_)

@@ -17,7 +17,7 @@ class x11hotkeys : public hotkeyservice {
   x11hotkeys();
   ~x11hotkeys() override;
   void setlistener(std::function<void(int)> listener) override;
-  bool grab(int identifier, int virtualkey, unsigned modifiers) override;
+  bool grab(const hotkeyrequest &request) override;
 
  private:
   struct grabbed {

@@ -84,8 +84,9 @@ struct fakehotkeys : hotkeyservice {
   std::function<void(int)> listener;
   std::vector<std::string> grabs;
   void setlistener(std::function<void(int)> l) override { listener = std::move(l); }
-  bool grab(int id, int vk, unsigned mods) override {
-    grabs.push_back(std::to_string(id) + ":" + std::to_string(vk) + ":" + std::to_string(mods));
+  bool grab(const hotkeyrequest &r) override {
+    grabs.push_back(std::to_string(r.identifier) + ":" + std::to_string(r.virtualkey) + ":" +
+                    std::to_string(r.modifiers) + ":" + r.text + ":" + r.description);
     return true;
   }
 };
@@ -306,11 +307,12 @@ TEST_F(scripts, hotkeys_run_their_function_and_survive_errors) {
   run(R"(
     hits = 0
     qx.registerhotkey('^!VK_F5', function() hits = hits + 1 end)
-    qx.registerhotkey('VK_11', function() error('broken hotkey') end)
+    qx.registerhotkey('VK_11', function() error('broken hotkey') end, 'Breaks')
     qx.registerhotkey('^F5', function() end)
     qx.registerhotkey('VK_F6')
+    qx.registerhotkey('VK_F7', 'not a function')
   )");
-  EXPECT_EQ(hotkeys->grabs, (std::vector<std::string>{"1:116:3", "2:122:0"}));
+  EXPECT_EQ(hotkeys->grabs, (std::vector<std::string>{"1:116:3:^!VK_F5:^!VK_F5", "2:122:0:VK_11:Breaks"}));
   ASSERT_TRUE(hotkeys->listener);
   const int top = lua_gettop(L);
   hotkeys->listener(1);
