@@ -13,6 +13,8 @@ cmdline parsecmdline(const std::vector<std::string> &argv) {
       c.serviceorigin = normaliseorigin(a.substr(17));
     else if (i > 0 && a.starts_with("--command="))
       c.command = a.substr(10);
+    else if (i > 0 && a.starts_with("--hotkey="))
+      c.hotkey = a.substr(9);
     else if (i > 0 && (a.starts_with("--autostart=") || a == "--autostart"))
       c.autostart = a.size() > 12 ? a.substr(12) : std::string();
     else if (i > 0 && a == "--help")

@@ -9,6 +9,7 @@
 struct cmdline {
   std::optional<std::string> serviceorigin;  // --service-origin=URL
   std::optional<std::string> command;        // --command=N: post N to the running copy
+  std::optional<std::string> hotkey;         // --hotkey=NAME: press the running copy's hotkey NAME
   std::optional<std::string> autostart;      // --autostart=on|off (a bare --autostart: empty)
   bool help = false;                         // --help
   bool version = false;                      // --version

@@ -76,3 +76,32 @@ int commandsocket::post(const std::string &commandtext) {
   std::fprintf(stderr, "orvalink-desktop: the running program did not accept the command\n");
   return 1;
 }
+
+int commandsocket::presshotkey(const std::string &name) {
+  if (!ishotkeyname(name)) {
+    // Shown with its control characters replaced: they could drive the terminal.
+    std::string shown = name.substr(0, 2 * maxhotkeyname);
+    for (char &c : shown)
+      if (c < ' ' || c == 0x7f) c = '?';
+    std::fprintf(stderr,
+                 "orvalink-desktop: not a hotkey name: \"%s\" (1 to %zu printable ASCII characters, no spaces)\n",
+                 shown.c_str(), maxhotkeyname);
+    return 2;
+  }
+  // The running copy's scripts may hold its event loop for up to 10 s.
+  switch (sendtorunningcopy(commandsocketpath(), handoverline({handoverrequest::kind::hotkey, {}, name}),
+                            std::chrono::seconds(15))) {
+    case handoverresult::delivered:
+      return 0;
+    case handoverresult::notrunning:
+      std::fprintf(stderr, "orvalink-desktop: the program is not running, so the hotkey %s was not pressed\n",
+                   name.c_str());
+      return 1;
+    case handoverresult::refused:
+    case handoverresult::gone:
+    case handoverresult::noanswer:
+      break;
+  }
+  std::fprintf(stderr, "orvalink-desktop: the running program did not take the hotkey %s\n", name.c_str());
+  return 1;
+}

@@ -10,8 +10,8 @@ class QLocalServer;
 
 // Other programs post window commands (tray menu ids, the hide command) to
 // the running program through a local socket: one line holding the number.
-// Later starts of the program hand over their requests ("show", "dial N")
-// the same way.
+// Later starts of the program hand over their requests ("show", "dial N",
+// "hotkey NAME") the same way.
 class commandsocket : public QObject {
   Q_OBJECT
  public:
@@ -28,6 +28,10 @@ class commandsocket : public QObject {
   // delivers one command to the running program. Returns the process exit
   // code (0 delivered, 1 not running or not accepted, 2 bad command).
   static int post(const std::string &commandtext);
+  // Client side: has the running program run its hotkey `name` as if
+  // pressed. Returns the process exit code (0 taken, 1 not running or not
+  // taken, 2 not a hotkey name). Never starts the program.
+  static int presshotkey(const std::string &name);
 
  private:
   std::function<void(unsigned int)> oncommand;

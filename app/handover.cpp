@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -11,14 +12,29 @@
 #include "common/paths.h"
 #include "common/unixsocket.h"
 
+bool ishotkeyname(std::string_view name) {
+  return !name.empty() && name.size() <= maxhotkeyname &&
+         std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
 std::string handoverline(const handoverrequest &r) {
-  return r.what == handoverrequest::kind::dial ? "dial " + r.number : "show";
+  switch (r.what) {
+    case handoverrequest::kind::dial:
+      return "dial " + r.number;
+    case handoverrequest::kind::hotkey:
+      return "hotkey " + r.name;
+    case handoverrequest::kind::show:
+      break;
+  }
+  return "show";
 }
 
 std::optional<handoverrequest> parsehandoverline(std::string_view line) {
-  if (line == "show") return handoverrequest{handoverrequest::kind::show, {}};
+  if (line == "show") return handoverrequest{handoverrequest::kind::show, {}, {}};
   if (line.starts_with("dial ") && isdialablenumber(line.substr(5)))
-    return handoverrequest{handoverrequest::kind::dial, std::string(line.substr(5))};
+    return handoverrequest{handoverrequest::kind::dial, std::string(line.substr(5)), {}};
+  if (line.starts_with("hotkey ") && ishotkeyname(line.substr(7)))
+    return handoverrequest{handoverrequest::kind::hotkey, {}, std::string(line.substr(7))};
   return std::nullopt;
 }
 

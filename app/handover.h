@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,16 +11,23 @@
 // ends; the running copy answers "ok" once it has taken the request.
 
 struct handoverrequest {
-  enum class kind { show, dial };
+  enum class kind { show, dial, hotkey };
   kind what = kind::show;
   std::string number;  // for dial: a number as dialablenumber returns it
+  std::string name;    // for hotkey: a name ishotkeyname accepts
   bool operator==(const handoverrequest &) const = default;
 };
 
-// "show" or "dial <number>".
+// The longest hotkey name a later start hands over.
+inline constexpr std::size_t maxhotkeyname = 64;
+// Whether `name` may name a hotkey: 1 to maxhotkeyname printable ASCII
+// characters without spaces, so that it travels as one word of a line.
+bool ishotkeyname(std::string_view name);
+
+// "show", "dial <number>" or "hotkey <name>".
 std::string handoverline(const handoverrequest &r);
 // The request of a line; nothing for any other text, including a dial line
-// whose number is not dialable.
+// whose number is not dialable and a hotkey line whose name is not one.
 std::optional<handoverrequest> parsehandoverline(std::string_view line);
 
 // The command socket's path: in the directory `dir`, named after the user

@@ -123,6 +123,7 @@ int main(int argc, char **argv) {
   }
   if (options.autostart) return runautostart(*options.autostart, options.serviceorigin);
   if (options.command) return commandsocket::post(*options.command);
+  if (options.hotkey) return commandsocket::presshotkey(*options.hotkey);
   std::optional<std::string> dialnumber;
   if (options.dialuri) {
     dialnumber = dialablenumber(*options.dialuri);
@@ -135,7 +136,7 @@ int main(int argc, char **argv) {
   // A copy already running takes the request and comes to the front. Its
   // scripts may hold its event loop for up to 10 s, hence the long wait.
   const handoverrequest handover =
-      dialnumber ? handoverrequest{handoverrequest::kind::dial, *dialnumber} : handoverrequest{};
+      dialnumber ? handoverrequest{handoverrequest::kind::dial, *dialnumber, {}} : handoverrequest{};
   switch (sendtorunningcopy(commandsocketpath(), handoverline(handover), std::chrono::seconds(15))) {
     case handoverresult::delivered:
       return 0;
@@ -211,6 +212,9 @@ int main(int argc, char **argv) {
     if (globals->mainwindow) globals->mainwindow->togglewindow();
   };
   desktopbackend backend = makedesktopbackend(backendkind);
+  // Hotkeys pressed through a desktop keybinding reach the running copy as
+  // requests; the script state owns the service from here on.
+  hotkeyservice *namedhotkeys = backend.automation ? backend.automation->hotkeys.get() : nullptr;
   const scriptsettings settings =
       initscripting(settingsdirof(globals->instance), "settings.lua", std::move(backend.automation), scriptservices);
   globals->lua.reset(settings.lua);
@@ -289,7 +293,12 @@ int main(int argc, char **argv) {
 
   // Commands posted by other programs, and the requests of later starts.
   commandsocket commandlistener([&window](unsigned int command) { window.oncommand(command); },
-                                [&window, &backend, &dials](const handoverrequest &r) {
+                                [&window, &backend, &dials, &namedhotkeys](const handoverrequest &r) {
+                                  if (r.what == handoverrequest::kind::hotkey) {
+                                    if (!namedhotkeys || !namedhotkeys->firenamed(r.name))
+                                      debugout("hotkey " + r.name + ": no such hotkey");
+                                    return;
+                                  }
                                   window.showrestore();
                                   bringtofront(window, *backend.window);
                                   if (r.what == handoverrequest::kind::dial) dials.request(r.number);
@@ -306,6 +315,7 @@ int main(int argc, char **argv) {
   app.exec();
   // A copy started from now on (the update's installer may start one) runs on its own.
   commandlistener.close();
+  namedhotkeys = nullptr;
 
   // Shutdown, strictly in this order.
   if (globals->update) {

@@ -1,5 +1,5 @@
 // Desktop integration: --help and --version, a second start handing over to
-// the running copy, and telephone links (tel:, sip:, callto:) dialled by the
+// the running copy, --hotkey presses handed over, and telephone links (tel:, sip:, callto:) dialled by the
 // page, whether the program is running or not.
 'use strict';
 
@@ -123,6 +123,23 @@ test('a running copy takes over later starts and dials their links', async (t) =
     assert.equal(r.code, 0, r.err);
     await until(() => !isviewable(id), 'the window to hide');
   });
+
+  await t.test('--hotkey presses a hotkey of the running copy, which stays hidden', async () => {
+    const r = await launch(['--hotkey=ctrl+shift+unknown']);
+    assert.equal(r.code, 0, r.err);
+    await program.line(/^hotkey ctrl\+shift\+unknown: no such hotkey$/);
+    assert.ok(!isviewable(id), 'the window stays hidden');
+    const bad = await launch(['--hotkey=two words']);
+    assert.equal(bad.code, 2);
+    assert.match(bad.err, /not a hotkey name: "two words"/);
+  });
+});
+
+test('--hotkey without a running copy fails and starts nothing', async () => {
+  const r = await launch(['--hotkey=ctrl+shift+d']);
+  assert.equal(r.code, 1, r.err);
+  assert.match(r.err, /not running/);
+  assert.ok(r.ms < 10000, 'took ' + r.ms + ' ms');
 });
 
 test('a link starts the program when none runs and is dialled once the page has loaded', async (t) => {

@@ -64,7 +64,8 @@ TEST(dialuri, anything_but_a_whole_phone_number_is_refused) {
 
 TEST(handover, lines_round_trip_and_odd_lines_are_refused) {
   const handoverrequest show{};
-  const handoverrequest dial{handoverrequest::kind::dial, "+15551234"};
+  const handoverrequest dial{handoverrequest::kind::dial, "+15551234", {}};
+  const handoverrequest hotkey{handoverrequest::kind::hotkey, {}, "ctrl+shift+d"};
   EXPECT_EQ(handoverline(show), "show");
   EXPECT_EQ(handoverline(dial), "dial +15551234");
   EXPECT_EQ(parsehandoverline("show"), show);
@@ -74,6 +75,16 @@ TEST(handover, lines_round_trip_and_odd_lines_are_refused) {
   EXPECT_EQ(parsehandoverline("dial 123456789012345678901"), std::nullopt);
   EXPECT_EQ(parsehandoverline("Show"), std::nullopt);
   EXPECT_EQ(parsehandoverline("105"), std::nullopt);
+  // A hotkey name is one word of printable ASCII, of bounded length.
+  EXPECT_EQ(handoverline(hotkey), "hotkey ctrl+shift+d");
+  EXPECT_EQ(parsehandoverline("hotkey ctrl+shift+d"), hotkey);
+  EXPECT_EQ(parsehandoverline("hotkey "), std::nullopt);
+  EXPECT_EQ(parsehandoverline("hotkey a b"), std::nullopt);
+  EXPECT_EQ(parsehandoverline("hotkey a\x1b[2J"), std::nullopt);
+  EXPECT_EQ(parsehandoverline("hotkey caf\xc3\xa9"), std::nullopt);
+  EXPECT_TRUE(ishotkeyname(std::string(maxhotkeyname, 'x')));
+  EXPECT_FALSE(ishotkeyname(std::string(maxhotkeyname + 1, 'x')));
+  EXPECT_EQ(parsecmdline({"prog", "--hotkey=ctrl+shift+d"}).hotkey, "ctrl+shift+d");
 }
 
 TEST(handover, the_socket_is_per_user_and_display) {
