@@ -1,0 +1,56 @@
+// The program on a headless KDE Plasma Wayland session: its own window on
+// XWayland, the example automation.lua's select-and-dial hotkey pressed
+// while a native Wayland application has the focus, typing into that
+// application, and the tray item with its menu.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { fakeservice, app, until, mainwindowid, isviewable } = require('../e2e/lib/harness');
+const { gtkentry, press, trayitems } = require('./lib/desktop');
+const { examplecopy } = require('./lib/program');
+
+test('the program on KDE Plasma with the example scripts', async (t) => {
+  const service = await new fakeservice().start();
+  const run = service.scripted(`<script>
+    function makeCall(number) { report({ makeCall: number }); }
+    function hangup() { report({ hangup: true }); }
+  </script>`);
+  const program = new app({ origin: service.origin, exe: examplecopy(t) }).start();
+  t.after(async () => { program.kill(); await service.stop(); });
+  await service.report((r) => r.ready, 60000);
+  let window;
+
+  await t.test('its window is an XWayland window, and its page loads', async () => {
+    window = await until(() => mainwindowid('orvalink Desktop \\(example settings\\)'), 'the window on XWayland');
+    assert.ok(isviewable(window));
+  });
+
+  await t.test('Ctrl+Shift+D dials the number selected in a native Wayland application', async () => {
+    await gtkentry(t, 'Wayland field', 'call +1 (555) 010-9999 now', 5, 22);
+    await press('ctrl+shift+d');
+    const r = await service.report((x) => x.makeCall);
+    assert.equal(r.makeCall, '+15550109999');
+  });
+
+  await t.test('sendstring types into the native Wayland application', async () => {
+    const field = await gtkentry(t, 'Wayland typing', '');
+    // Letters and digits as key symbols, Shift and Ctrl as keys around them:
+    // Ctrl+A selects all, which the last letters replace.
+    run(`winOnEvent(JSON.stringify({ type: 'sendstring', text: '+wayland 42^a+ok' }))`);
+    await field.line(/^text: "Wayland 42"$/);
+    await field.line(/^text: "Ok"$/);
+  });
+
+  await t.test('the tray item is registered with its menu; a click toggles the window, Exit ends', async () => {
+    const item = await until(async () => (await trayitems()).find((i) => i.menu.includes('Exit')),
+      'the tray item with its menu');
+    assert.ok(item.menu.includes('About ...'), JSON.stringify(item));
+    await trayitems({ activate: true });
+    await until(() => !isviewable(window), 'the window to hide');
+    await trayitems({ activate: true });
+    await until(() => isviewable(window), 'the window to show');
+    await trayitems({ click: 'Exit' });
+    assert.equal((await program.exited).code, 0);
+  });
+});
