@@ -4,11 +4,11 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "app/desktopnotification.h"
 #include "common/debuglog.h"
 #include "common/uithread.h"
 
-qttrayhost::qttrayhost(trayicon &model, std::function<void(unsigned int)> oncommand,
-                       std::function<void()> onleftclick)
+qttrayhost::qttrayhost(trayicon &model, std::function<void(unsigned int)> oncommand, std::function<void()> onleftclick)
     : model(model), oncommand(std::move(oncommand)), onleftclick(std::move(onleftclick)) {
   icon = new QSystemTrayIcon(this);
   menu = std::make_unique<QMenu>();
@@ -24,6 +24,7 @@ qttrayhost::~qttrayhost() = default;
 bool qttrayhost::add(const QString &tooltip, const QString &iconpath) {
   assertuithread();
   if (!QSystemTrayIcon::isSystemTrayAvailable()) debugout("tray: no system tray on this desktop yet");
+  this->iconpath = iconpath;
   icon->setIcon(QIcon(iconpath));
   icon->setToolTip(tooltip);
   icon->show();
@@ -41,6 +42,14 @@ bool qttrayhost::showballoon(const QString &text, const QString &title, ballooni
   // Balloons are also written to the debug output: on desktops without a
   // notification service they would otherwise leave no trace.
   debugout("balloon: " + title.toStdString() + " | " + text.toStdString());
+  // Asked each time: a tray that starts later takes the balloons again.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!notifying) debugout("tray: no system tray on this desktop; balloons go to desktop notifications");
+    notifying = true;
+    notifydesktop(title, text, kind, timeoutms, iconpath, this);
+    return true;
+  }
+  notifying = false;
   if (kind == balloonicon::user)
     icon->showMessage(title, text, icon->icon(), timeoutms);
   else

@@ -10,7 +10,8 @@ class QMenu;
 class QSystemTrayIcon;
 
 // The tray icon on this desktop: QSystemTrayIcon with a popup menu rebuilt
-// from the tray icon's menu model each time it opens.
+// from the tray icon's menu model each time it opens. While the desktop has
+// no tray, balloons are shown as desktop notifications instead.
 class qttrayhost : public QObject, public trayhost {
   Q_OBJECT
  public:
@@ -32,6 +33,8 @@ class qttrayhost : public QObject, public trayhost {
   std::function<void(unsigned int)> oncommand;
   std::function<void()> onleftclick;
   QSystemTrayIcon *icon = nullptr;  // a child of this object
+  QString iconpath;
+  bool notifying = false;  // the last balloon went to desktop notifications
   // A widget, so it cannot be a child of this object; the icon does not own it.
   std::unique_ptr<QMenu> menu;
 };
