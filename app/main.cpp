@@ -155,10 +155,11 @@ int main(int argc, char **argv) {
   if (sandbox != sandboxstate::on) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   debugout(sandboxline(sandbox));
   // The desktop backend for this session. The program's own windows use its
-  // Qt platform, so that placement, pinning and activation reach the same
-  // desktop as hotkeys and input (X11: under Wayland through XWayland).
-  const desktopkind backendkind = choosedesktop(currentsession());
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtplatformfor(backendkind));
+  // Qt platform: X11 wherever there is one (under Wayland through XWayland),
+  // so that placement, pinning and activation work.
+  const sessionenvironment session = currentsession();
+  const desktopkind backendkind = choosedesktop(session);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtplatformfor(backendkind, session));
 
   // 1. The application state.
   auto globals = std::make_unique<appglobals>();
@@ -211,7 +212,7 @@ int main(int argc, char **argv) {
   scriptservices.togglemainwindow = [&globals] {
     if (globals->mainwindow) globals->mainwindow->togglewindow();
   };
-  desktopbackend backend = makedesktopbackend(backendkind);
+  desktopbackend backend = makedesktopbackend(backendkind, balloons);
   // Hotkeys pressed through a desktop keybinding reach the running copy as
   // requests; the script state owns the service from here on.
   hotkeyservice *namedhotkeys = backend.automation ? backend.automation->hotkeys.get() : nullptr;

@@ -3,12 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/balloons.h"
 #include "platform/desktopplatform.h"
 #include "platform/ownwindow.h"
 
 // The desktop implementations the program can run on; one folder under
 // platform/ each.
-enum class desktopkind { x11 };
+enum class desktopkind { x11, wayland };
 
 // What a session says about its desktop (empty when unset).
 struct sessionenvironment {
@@ -19,14 +20,15 @@ struct sessionenvironment {
 // This process's session, read from its environment.
 sessionenvironment currentsession();
 
-// The backend for a session. X11 serves every session: a Wayland session
-// runs the program through XWayland.
+// The backend for a session: a session that says it is Wayland, or has a
+// Wayland display and does not say it is X11, is Wayland; anything else X11.
 desktopkind choosedesktop(const sessionenvironment &session);
 
-// The Qt platform the program's own windows must use with a backend, so
-// that its window requests reach the same desktop. Set before the Qt
-// application object is made.
-const char *qtplatformfor(desktopkind kind);
+// The Qt platform of the program's own windows. On Wayland they stay X11
+// clients while XWayland exists (DISPLAY set): placing, keeping above and
+// activating the window need it; without it they are native Wayland
+// clients. Set before the Qt application object is made.
+const char *qtplatformfor(desktopkind kind, const sessionenvironment &session);
 
 // Everything the program reaches of the desktop: the facilities of the
 // automation library and the state of the program's own windows.
@@ -37,5 +39,6 @@ struct desktopbackend {
 
 // Makes a backend's facilities; the parts the session cannot give are left
 // out of `automation` (see desktopplatform). Make it on the UI thread after
-// the Qt application object.
-desktopbackend makedesktopbackend(desktopkind kind);
+// the Qt application object. `balloons` tells the user when the desktop
+// refuses a facility (a Wayland desktop may refuse synthetic input).
+desktopbackend makedesktopbackend(desktopkind kind, const balloonsink &balloons);

@@ -102,9 +102,13 @@ bool x11windows::hasmanager() const {
   return x_.firstitem(x_.root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).has_value();
 }
 
+windowid x11windows::reportedactive() const {
+  const auto active = x_.firstitem(x_.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  return active ? static_cast<windowid>(*active) : 0;
+}
+
 windowid x11windows::activewindow() {
-  if (const auto active = x_.firstitem(x_.root(), "_NET_ACTIVE_WINDOW", XA_WINDOW); active && *active)
-    return static_cast<windowid>(*active);
+  if (const windowid active = reportedactive()) return active;
   // Without a window manager: the top-level window holding the focus.
   Window w = focuswindow();
   if (!w) return 0;

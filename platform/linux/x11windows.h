@@ -30,6 +30,13 @@ class x11windows : public desktopwindows {
   windowid windowat(screenpoint p) override;
   windowid childat(windowid parent, screenpoint p) override;
 
+  // The top-level windows in findchild's order.
+  std::vector<Window> toplevels() const;
+  // The active window as the window manager reports it; 0 when it reports
+  // none (activewindow then falls back to the focus, for a desktop without a
+  // window manager).
+  windowid reportedactive() const;
+
  private:
   std::vector<Window> children(Window w) const;
   Window parentof(Window w) const;
@@ -37,7 +44,6 @@ class x11windows : public desktopwindows {
   std::optional<long> wmstate(Window w) const;
   // The managed client inside a window manager frame (or the window itself).
   Window clientof(Window w) const;
-  std::vector<Window> toplevels() const;
   bool istoplevel(Window w) const;
   bool hasmanager() const;
 

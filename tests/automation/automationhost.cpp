@@ -163,8 +163,10 @@ int main(int argc, char **argv) {
   program = &host;
   host.instance = QCoreApplication::applicationFilePath().toStdString();
 
-  host.settings = initscripting(argv[1], "settings.lua", makedesktopbackend(choosedesktop(currentsession())).automation,
-                                host.services());
+  const automationservices services = host.services();
+  host.settings = initscripting(argv[1], "settings.lua",
+                                makedesktopbackend(choosedesktop(currentsession()), services.balloons).automation,
+                                services);
   lua_State *L = host.settings.lua;
   host.mainwindow.setWindowTitle(QString::fromStdString(host.settings.title));
   host.mainwindow.resize(300, 200);
