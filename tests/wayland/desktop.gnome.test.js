@@ -1,0 +1,58 @@
+// The program on a headless GNOME Wayland session without XWayland and
+// without a tray: balloons as desktop notifications, typing through the
+// RemoteDesktop portal once the user has consented, and the example
+// select-and-dial hotkey through a desktop keybinding (GNOME 43 has no
+// global shortcuts portal), which goes when the program ends.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { fakeservice, app } = require('../e2e/lib/harness');
+const { gtkentry, press, consent, notifications, run } = require('./lib/desktop');
+const { examplecopy } = require('./lib/program');
+
+const keybindings = () => run('gsettings', ['get', 'org.gnome.settings-daemon.plugins.media-keys', 'custom-keybindings']);
+
+test('the program on GNOME with the example scripts', async (t) => {
+  const notes = await notifications(t);
+  const service = await new fakeservice().start();
+  const page = service.scripted(`<script>
+    function makeCall(number) { report({ makeCall: number }); }
+    function hangup() { report({ hangup: true }); }
+  </script>`);
+  const program = new app({ origin: service.origin, exe: examplecopy(t) }).start();
+  t.after(async () => { program.kill(); await service.stop(); });
+  await service.report((r) => r.ready, 60000);
+  const sendstring = (text) => page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: ${JSON.stringify(text)} }))`);
+
+  await t.test('without a tray, balloons are desktop notifications and a debug line says so', async () => {
+    await program.line(/tray/i);
+    page(`winNotification('Incoming call', 'from +1 555 0100')`);
+    await notes.line(/^ *string "from \+1 555 0100"$/);
+    assert.ok(notes.lines.some((l) => /^ *string "orvalink Desktop"$/.test(l)), notes.lines.join('\n'));
+  });
+
+  await t.test('typing asks for consent once, then goes into a native Wayland application', async () => {
+    const field = await gtkentry(t, 'GNOME typing', '');
+    const answered = consent();
+    sendstring('+gnome 43');
+    await answered;
+    await field.line(/^text: "Gnome 43"$/);
+    // The same session serves later typing: no second dialog.
+    sendstring(' ok');
+    await field.line(/^text: "Gnome 43 ok"$/);
+  });
+
+  await t.test('Ctrl+Shift+D through the desktop keybinding dials the selected number', async () => {
+    assert.match(await keybindings(), /orvalink-desktop-/);
+    await gtkentry(t, 'GNOME field', 'call +1 (555) 010-9999 now', 5, 22);
+    await press('ctrl+shift+d');
+    const r = await service.report((x) => x.makeCall);
+    assert.equal(r.makeCall, '+15550109999');
+  });
+
+  await t.test('the keybindings go when the program ends', async () => {
+    assert.equal((await program.stop()).code, 0);
+    assert.doesNotMatch(await keybindings(), /orvalink-desktop-/);
+  });
+});
