@@ -25,7 +25,10 @@ bool qxp::call(const std::string &requestid, const std::string &fn, const std::s
   bool queued = true;
   {
     std::lock_guard<std::mutex> lock(direct);
-    if (!senddirect(requestid, fn, data)) queued = calls.push(qxpcall{fn, data, requestid, false, false});
+    if (!senddirect(requestid, fn, data))
+      queued = calls.push(qxpcall{fn, data, requestid, false, false});
+    else if (callerreads)
+      return true;
   }
   pending.post();
   return queued;
@@ -41,7 +44,49 @@ bool qxp::senddirect(const std::string &requestid, const std::string &fn, const 
   if (!writepipemsg(directfd, message)) return false;
   atrelay = true;
   sentcall = qxpcall{fn, data, requestid, false, true};
+  if (env.watch) {
+    if (!watch || watchedfd != directfd) {
+      watch = env.watch(directfd, [this] { answerready(); });
+      watchedfd = directfd;
+    }
+    callerreads = watch != nullptr;
+    if (watch) watch->on(true);
+  }
   return true;
+}
+
+void qxp::answerready() {
+  {
+    std::lock_guard<std::mutex> lock(direct);
+    if (!callerreads) {
+      watch->on(false);
+      return;
+    }
+  }
+  // Only the call at the relay is answered: its answer is all there is to
+  // read. Nothing else is taken until it is delivered, so answers keep the
+  // order of their calls.
+  std::string reply;
+  const bool got = replies->next(reply);
+  const qxpcall &item = *sentcall;
+  const bool open = got && answer(item.tag, reply);
+  if (open)
+    debugout({"qxp::runthroughpipe send msg", loggable(calltext(item.fn)), loggable(calltext(item.data)),
+              "qxp::runthroughpipe got msg", loggable(reply)});
+  bool wake;
+  {
+    std::lock_guard<std::mutex> lock(direct);
+    callerreads = false;
+    watch->on(false);
+    // A failed read is the worker's: it finds the relay gone and answers
+    // the call, as for any call it sent itself.
+    if (got) {
+      sentcall.reset();
+      atrelay = false;
+    }
+    wake = !got || !calls.empty();
+  }
+  if (wake) pending.post();
 }
 
 void qxp::setdirect(int fd) {
@@ -92,12 +137,15 @@ qxpcall qxp::take() {
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(direct);
-      if (sentcall) {
+      if (callerreads) {
+        // The calling thread reads the answer of the call at the relay;
+        // nothing is taken meanwhile, unless the plugin is closed.
+        if (closed()) return qxpcall{{}, {}, {}, true, false};
+      } else if (sentcall) {
         item = std::move(*sentcall);
         sentcall.reset();
         return item;
-      }
-      if (calls.pop(item)) {
+      } else if (calls.pop(item)) {
         atrelay = true;
         return item;
       }

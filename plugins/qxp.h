@@ -15,6 +15,7 @@
 
 #include "common/ownedfd.h"
 #include "protocol/pagemessage.h"
+#include "protocol/relayframe.h"
 #include "protocol/relayprogram.h"
 
 // One call waiting for a plugin's worker.
@@ -34,6 +35,17 @@ struct pluginfile {
   std::string path;
 };
 
+// A watch on a descriptor, kept by the thread that makes calls (the UI
+// thread): while it is on, that thread runs the watch's function whenever the
+// descriptor has data to read.
+class readwatch {
+ public:
+  virtual ~readwatch() = default;
+  virtual void on(bool enabled) = 0;
+};
+// Makes a watch (off) on `fd` that runs `ready`; called on the calling thread.
+using readwatcher = std::function<std::unique_ptr<readwatch>(int fd, std::function<void()> ready)>;
+
 // What a plugin worker needs from its surroundings.
 struct qxpenv {
   // Delivers answers to the page; called on the worker thread.
@@ -48,6 +60,11 @@ struct qxpenv {
   std::string winehostdir;
   // How long a started relay may take to connect.
   std::chrono::milliseconds connectwait{relayconnectwait};
+  // With a watcher, a call written to an idle relay by call() has its answer
+  // read and delivered by the calling thread as soon as it arrives, without
+  // waking the worker; `send` is then also called on that thread. Empty: the
+  // worker reads every answer.
+  readwatcher watch;
 };
 
 // A native plugin: its calls, its worker thread and, while it is served, the
@@ -68,7 +85,8 @@ class alignas(64) qxp {
   // UI thread: queues a call. False when the store is full and the call was
   // dropped; the worker is woken either way. A relayed call that finds the
   // relay idle is written to its socket here, so that it does not wait for
-  // the worker to wake: the worker only reads its answer.
+  // the worker to wake: the worker only reads its answer, or with a watcher
+  // (qxpenv::watch) the calling thread does and the worker is not woken.
   bool call(const std::string &requestid, const std::string &fn, const std::string &data);
   // UI thread: queues the stop item. Being the newest item, it is taken
   // before any call still waiting, and those calls are never made.
@@ -125,6 +143,9 @@ class alignas(64) qxp {
   // sent), so call() may send the next call while the worker still delivers
   // and logs this one.
   void relayfree();
+  // Calling thread, from the watch: reads and delivers the answer of the
+  // call that call() sent, or leaves a failed read to the worker.
+  void answerready();
   // Sends the answer to the page; false once the plugin is closed (nothing
   // sent).
   bool answer(const std::string &tag, std::string result);
@@ -157,4 +178,13 @@ class alignas(64) qxp {
   int directfd = -1;                // guarded by `direct`
   bool atrelay = false;             // guarded by `direct`: an item taken, not yet answered
   std::optional<qxpcall> sentcall;  // guarded by `direct`
+  // guarded by `direct`: the calling thread reads the answer of `sentcall`;
+  // meanwhile the worker takes nothing and the relay's socket is not its own.
+  bool callerreads = false;
+  // The relay's answers, read by the worker or, while `callerreads`, by the
+  // calling thread (set by the worker before the relay is made direct).
+  std::optional<pipereader> replies;
+  // Calling thread only: the watch on the relay's socket and its descriptor.
+  std::unique_ptr<readwatch> watch;
+  int watchedfd = -1;
 };

@@ -80,9 +80,9 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
   } directends{*this};
 
   std::string reply;
-  pipereader replies(pipe.get());
+  replies.emplace(pipe.get());
   debugout("qxp::runthroughpipe send ini");
-  if (!writepipemsg(pipe.get(), relayini) || !replies.next(reply))
+  if (!writepipemsg(pipe.get(), relayini) || !replies->next(reply))
     relaygone();
   else
     setdirect(pipe.get());
@@ -116,7 +116,7 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
     // page has the answer. The texts are escaped: neither the page nor the
     // plugin may forge a line.
     debugout({"qxp::runthroughpipe send msg", loggable(fn), loggable(data)});
-    if (!sent || !replies.next(reply)) {
+    if (!sent || !replies->next(reply)) {
       reply.clear();
       relaygone();
     }

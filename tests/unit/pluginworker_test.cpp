@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "plugins/callerpoll.h"
 #include "plugins/qxp.h"
 #include "plugintest.h"
 #include "protocol/relayframe.h"
@@ -117,6 +118,38 @@ TEST(qxprelayed, calls_travel_through_modrelay_as_name_bar_argument) {
 
   EXPECT_EQ(pluginlog(lib), (lines{"ini|", "ini|", "echo|hello", "a|b|c", "|d", "echo|hi", "null|", "fini|"}));
   EXPECT_EQ(leftoversockets(dir), 0);
+}
+
+// With a watch, the calling thread reads the answers of calls it wrote to
+// an idle relay; calls made meanwhile wait for the worker (newest first, as
+// queued calls always are) and are answered after it.
+TEST(qxprelayed, answers_read_by_the_calling_thread_keep_their_order_and_a_crash_is_answered_empty) {
+  scratchdir dir;
+  pagerecorder page;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  callerpoll loop;
+  qxp plugin(1);
+  qxpenv env = envfor(page, dir);
+  env.watch = loop.watcher();
+  plugin.start(lib, env);
+  auto answered = [&](std::size_t n) {
+    for (int i = 0; i < 1000 && page.received().size() < n; ++i)
+      if (!loop.runonce(10)) page.waitfor(n, std::chrono::milliseconds(10));
+    return answersof(page.received());
+  };
+  ASSERT_EQ(answered(0).size(), 0u);
+  plugin.call("1", "echo", "first");
+  ASSERT_EQ(answered(1), (answers{{"1", "first"}}));
+  plugin.call("2", "echo", "a");
+  plugin.call("3", "echo", "b");
+  plugin.call("4", "echo", "c");
+  EXPECT_EQ(answered(4), (answers{{"1", "first"}, {"2", "a"}, {"4", "c"}, {"3", "b"}}));
+  plugin.call("5", "crash", "");
+  plugin.call("6", "echo", "after");
+  EXPECT_EQ(answered(6).back(), answers::value_type("6", ""));
+  EXPECT_EQ(answered(6)[4], answers::value_type("5", ""));
+  plugin.fini();
+  plugin.join();
 }
 
 TEST(qxprelayed, stop_sends_fini_to_the_plugin) {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "plugins/qxp.h"
+
+// The relayed plugins' answer watches for a calling thread without an event
+// loop (the benchmark, tests): runonce() does what the program's event loop
+// does for them. One thread only; the watches must end before this object.
+class callerpoll {
+ public:
+  callerpoll() = default;
+  callerpoll(const callerpoll &) = delete;
+  callerpoll &operator=(const callerpoll &) = delete;
+
+  // For qxpenv::watch.
+  readwatcher watcher();
+  // Waits up to `timeoutms` for a watch that is on to have data and runs
+  // those that do; false when none is on (the worker reads the answers).
+  bool runonce(int timeoutms);
+
+ private:
+  struct watch;
+  std::vector<watch *> watches;
+};
