@@ -39,7 +39,8 @@ class watched {
     return new Promise((resolve, reject) => {
       const timer = setTimeout(() => {
         this.events.off('line', on);
-        reject(new Error('no line matching ' + re + '; got:\n' + this.lines.slice(-30).join('\n')));
+        const last = this.lines.slice(-20).map((l) => (l.length > 200 ? l.slice(0, 200) + '...' : l));
+        reject(new Error('no line matching ' + re + '; got:\n' + last.join('\n')));
       }, timeoutms);
       const on = (l) => {
         if (!re.test(l)) return;
