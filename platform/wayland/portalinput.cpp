@@ -11,11 +11,15 @@
 namespace {
 const QString interface = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 constexpr unsigned keyboard = 1, pointer = 2;
-// Far enough to reach the top-left corner from anywhere on any screen.
-constexpr double farmove = -100000;
+// Far enough to reach a corner from anywhere on any screen.
+constexpr double farmove = 100000;
+constexpr int pointersettlems = 50;
 }  // namespace
 
-portalinput::portalinput(balloonsink balloons) : balloons_(std::move(balloons)) {}
+portalinput::portalinput(balloonsink balloons) : balloons_(std::move(balloons)), pause_(new QTimer(this)) {
+  pause_->setSingleShot(true);
+  connect(pause_, &QTimer::timeout, this, [this] { drain(); });
+}
 
 portalinput::~portalinput() { closeportalsession(session_); }
 
@@ -30,10 +34,15 @@ void portalinput::key(int virtualkey, bool down) {
 }
 
 // The portal moves the pointer only relative to where it is: first into the
-// top-left corner, then to the point.
+// bottom-right corner of the desktop, then back to the point. Not the
+// top-left corner: desktops open their overview when the pointer hits it.
 void portalinput::movepointer(screenpoint p) {
+  const QScreen *screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect desktop = screen->virtualGeometry();
   send({QStringLiteral("NotifyPointerMotion"), {farmove, farmove}});
-  send({QStringLiteral("NotifyPointerMotion"), {double(p.x), double(p.y)}});
+  send({QStringLiteral("NotifyPointerMotion"),
+        {double(p.x - (desktop.x() + desktop.width() - 1)), double(p.y - (desktop.y() + desktop.height() - 1))}});
 }
 
 void portalinput::button(int number, bool down) {
@@ -52,7 +61,8 @@ void portalinput::send(event e) {
     case state::failed:
       return;
     case state::started:
-      deliver(e);
+      queued_.push_back(std::move(e));
+      drain();
       return;
     case state::none:
       queued_.push_back(std::move(e));
@@ -70,6 +80,18 @@ void portalinput::deliver(const event &e) {
   arguments.append(e.arguments);
   message.setArguments(arguments);
   QDBusConnection::sessionBus().send(message);
+}
+
+// Sends what waits, in order. A desktop may drop a button pressed in the
+// same instant as the move before it: after a move, the rest waits a moment.
+void portalinput::drain() {
+  while (!queued_.empty() && !pause_->isActive()) {
+    const event e = std::move(queued_.front());
+    queued_.pop_front();
+    deliver(e);
+    const bool moved = e.method == QStringLiteral("NotifyPointerMotion");
+    if (moved && (queued_.empty() || queued_.front().method != e.method)) pause_->start(pointersettlems);
+  }
 }
 
 void portalinput::fail(const std::string &why) {
@@ -112,10 +134,7 @@ void portalinput::start() {
                     // tap goes first.
                     deliver({QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 1u}});
                     deliver({QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 0u}});
-                    while (!queued_.empty()) {
-                      deliver(queued_.front());
-                      queued_.pop_front();
-                    }
+                    drain();
                   },
                   0);
             },

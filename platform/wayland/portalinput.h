@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <QVariantList>
 #include <deque>
 #include <string>
@@ -34,10 +35,12 @@ class portalinput : public QObject, public keyboardmouse {
   void start();
   void fail(const std::string &why);
   void deliver(const event &e);
+  void drain();
 
   balloonsink balloons_;
   portalrequests requests_;
   state state_ = state::none;
   QString session_;
   std::deque<event> queued_;
+  QTimer *pause_;  // runs while the desktop settles a pointer move
 };
