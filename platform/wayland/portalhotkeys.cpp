@@ -54,7 +54,7 @@ void portalhotkeys::setlistener(std::function<void(int)> listener) { listener_ =
 
 bool portalhotkeys::grab(const hotkeyrequest &request) {
   const std::string name = hotkeyname(request.virtualkey, request.modifiers);
-  if (name.empty()) return false;
+  if (name.empty() || state_ == state::failed) return false;
   // The same keys twice: the first registration keeps them, as with X11
   // grabs.
   for (const shortcut &s : shortcuts_)

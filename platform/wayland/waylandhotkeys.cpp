@@ -17,7 +17,9 @@ bool gnomedesktop() {
 }  // namespace
 
 std::unique_ptr<hotkeyservice> makewaylandhotkeys() {
-  if (hasglobalshortcuts(2000)) {
+  // A portal that is starting takes a moment to answer; one that does not
+  // answer at all costs the start-up this long.
+  if (hasglobalshortcuts(5000)) {
     debugout("hotkeys: through the desktop's GlobalShortcuts portal");
     return std::make_unique<portalhotkeys>();
   }
