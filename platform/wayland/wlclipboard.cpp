@@ -98,9 +98,10 @@ pid_t start(std::vector<std::string> args, int in, int out, bool ownsession) {
     posix_spawn_file_actions_adddup2(&actions, out, 1);
   else
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  // Its error output would go to the log copier's pipe, which closes when
-  // this program ends: a background server must not write there.
-  if (ownsession) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // Not the debug output: wl-paste complains there of every empty clipboard
+  // a script polls, and the log copier's pipe closes when this program ends,
+  // which would stop a background wl-copy at its next message.
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
