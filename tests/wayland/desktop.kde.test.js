@@ -7,12 +7,12 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { fakeservice, app, until, mainwindowid, isviewable } = require('../e2e/lib/harness');
-const { gtkentry, press, trayitems } = require('./lib/desktop');
+const { gtkentry, press, trayitems, run } = require('./lib/desktop');
 const { examplecopy } = require('./lib/program');
 
 test('the program on KDE Plasma with the example scripts', async (t) => {
   const service = await new fakeservice().start();
-  const run = service.scripted(`<script>
+  const page = service.scripted(`<script>
     function makeCall(number) { report({ makeCall: number }); }
     function hangup() { report({ hangup: true }); }
   </script>`);
@@ -28,16 +28,19 @@ test('the program on KDE Plasma with the example scripts', async (t) => {
 
   await t.test('Ctrl+Shift+D dials the number selected in a native Wayland application', async () => {
     await gtkentry(t, 'Wayland field', 'call +1 (555) 010-9999 now', 5, 22);
+    await run('wl-copy', ['keep me']);
     await press('ctrl+shift+d');
     const r = await service.report((x) => x.makeCall);
     assert.equal(r.makeCall, '+15550109999');
+    // Read over AT-SPI, not copied: the clipboard is left alone.
+    assert.equal(await run('wl-paste', ['--no-newline']), 'keep me');
   });
 
   await t.test('sendstring types into the native Wayland application', async () => {
     const field = await gtkentry(t, 'Wayland typing', '');
     // Letters and digits as key symbols, Shift and Ctrl as keys around them:
     // Ctrl+A selects all, which the last letters replace.
-    run(`winOnEvent(JSON.stringify({ type: 'sendstring', text: '+wayland 42^a+ok' }))`);
+    page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: '+wayland 42^a+ok' }))`);
     await field.line(/^text: "Wayland 42"$/);
     await field.line(/^text: "Ok"$/);
   });
