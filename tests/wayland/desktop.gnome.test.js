@@ -1,8 +1,9 @@
 // The program on a headless GNOME Wayland session without XWayland and
 // without a tray: balloons as desktop notifications, typing through the
-// RemoteDesktop portal once the user has consented, and the example
-// select-and-dial hotkey through a desktop keybinding (GNOME 43 has no
-// global shortcuts portal), which goes when the program ends.
+// RemoteDesktop portal once the user has consented (and nothing but one
+// balloon when the user refuses), and the example select-and-dial hotkey
+// through a desktop keybinding (GNOME 43 has no global shortcuts portal),
+// which goes when the program ends.
 'use strict';
 
 const test = require('node:test');
@@ -13,8 +14,8 @@ const { examplecopy } = require('./lib/program');
 
 const keybindings = () => run('gsettings', ['get', 'org.gnome.settings-daemon.plugins.media-keys', 'custom-keybindings']);
 
-test('the program on GNOME with the example scripts', async (t) => {
-  const notes = await notifications(t);
+// The program with the example scripts, its page loaded.
+async function start(t) {
   const service = await new fakeservice().start();
   const page = service.scripted(`<script>
     function makeCall(number) { report({ makeCall: number }); }
@@ -24,6 +25,12 @@ test('the program on GNOME with the example scripts', async (t) => {
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.ready, 60000);
   const sendstring = (text) => page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: ${JSON.stringify(text)} }))`);
+  return { service, page, program, sendstring };
+}
+
+test('the program on GNOME with the example scripts', async (t) => {
+  const notes = await notifications(t);
+  const { service, page, program, sendstring } = await start(t);
 
   await t.test('without a tray, balloons are desktop notifications and a debug line says so', async () => {
     await program.line(/^tray: no system tray/);
@@ -56,4 +63,21 @@ test('the program on GNOME with the example scripts', async (t) => {
     assert.equal((await program.stop()).code, 0);
     assert.doesNotMatch(await keybindings(), /orvalink-desktop-/);
   });
+});
+
+test('refused consent: one balloon says why, and typing does nothing', async (t) => {
+  const notes = await notifications(t);
+  const { page, program, sendstring } = await start(t);
+  const field = await gtkentry(t, 'GNOME refused', '');
+  const answered = consent({ refuse: true });
+  sendstring('abc');
+  await answered;
+  await notes.line(/^ *string "Automation error"$/);
+  sendstring('def');
+  // The page's balloon comes after the second typing has been handled.
+  page(`winNotification('done', 'typing handled')`);
+  await notes.line(/^ *string "typing handled"$/);
+  assert.equal(notes.lines.filter((l) => /^ *string "Automation error"$/.test(l)).length, 1, notes.lines.join('\n'));
+  assert.ok(!field.lines.some((l) => l.startsWith('text: ')), field.lines.join('\n'));
+  assert.equal((await program.stop()).code, 0);
 });

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Answers GNOME's "Remote desktop" consent dialog as the user would, over
-AT-SPI: turns on "Allow remote interaction", then presses "Share".
+AT-SPI: turns on "Allow remote interaction", then presses "Share" (or, with
+"cancel", refuses with "Cancel").
 
-Usage: consent.py [TIMEOUT_SECONDS]   exit status 0 once answered."""
+Usage: consent.py [TIMEOUT_SECONDS [cancel]]   exit status 0 once answered."""
 import sys
 import time
 
@@ -47,6 +48,9 @@ def answer():
         frame = find(app, 'frame', 'Remote desktop')
         if not frame:
             continue
+        if refuse:
+            act(find(frame, 'push button', '_Cancel'), 'click')
+            return True
         switch = find(frame, 'check box', 'Allow remote interaction')
         if switch and not switch.get_state_set().contains(Atspi.StateType.CHECKED):
             act(switch, 'toggle')
@@ -59,6 +63,7 @@ def answer():
 
 
 end = time.time() + float(sys.argv[1] if len(sys.argv) > 1 else 30)
+refuse = sys.argv[2:3] == ['cancel']
 while time.time() < end:
     if answer():
         print('answered', flush=True)

@@ -98,10 +98,12 @@ async function trayitems({ click = '', activate = false } = {}) {
   return JSON.parse(await run(python, args));
 }
 
-// Answers GNOME's remote-desktop consent dialog (allowing interaction) once
-// it shows; resolves when it has been answered.
-function consent(timeoutms = 60000) {
-  return run(python, [path.join(clients, 'consent.py'), String(timeoutms / 1000)], timeoutms + 5000);
+// Answers GNOME's remote-desktop consent dialog once it shows (allowing
+// interaction, or refusing with `refuse`); resolves when it has been answered.
+function consent({ refuse = false, timeoutms = 60000 } = {}) {
+  const args = [path.join(clients, 'consent.py'), String(timeoutms / 1000)];
+  if (refuse) args.push('cancel');
+  return run(python, args, timeoutms + 5000);
 }
 
 // Records the calls of org.freedesktop.Notifications' Notify on the session
