@@ -16,12 +16,13 @@ const keybindings = () => run('gsettings', ['get', 'org.gnome.settings-daemon.pl
 
 // The program with the example scripts, its page loaded.
 async function start(t) {
+  const exe = examplecopy(t);
   const service = await new fakeservice().start();
   const page = service.scripted(`<script>
     function makeCall(number) { report({ makeCall: number }); }
     function hangup() { report({ hangup: true }); }
   </script>`);
-  const program = new app({ origin: service.origin, exe: examplecopy(t) }).start();
+  const program = new app({ origin: service.origin, exe }).start();
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.ready, 60000);
   const sendstring = (text) => page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: ${JSON.stringify(text)} }))`);

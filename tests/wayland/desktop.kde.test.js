@@ -11,12 +11,13 @@ const { gtkentry, press, trayitems, run } = require('./lib/desktop');
 const { examplecopy } = require('./lib/program');
 
 test('the program on KDE Plasma with the example scripts', async (t) => {
+  const exe = examplecopy(t);
   const service = await new fakeservice().start();
   const page = service.scripted(`<script>
     function makeCall(number) { report({ makeCall: number }); }
     function hangup() { report({ hangup: true }); }
   </script>`);
-  const program = new app({ origin: service.origin, exe: examplecopy(t) }).start();
+  const program = new app({ origin: service.origin, exe }).start();
   t.after(async () => { program.kill(); await service.stop(); });
   await service.report((r) => r.ready, 60000);
   let window;

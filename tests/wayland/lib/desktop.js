@@ -107,9 +107,11 @@ function consent({ refuse = false, timeoutms = 60000 } = {}) {
 }
 
 // Records the calls of org.freedesktop.Notifications' Notify on the session
-// bus; resolves once the monitor listens.
+// bus (those to the name: GNOME's service passes each on to the shell);
+// resolves once the monitor listens.
 async function notifications(t) {
-  const m = new watched('dbus-monitor', ['--session', "interface='org.freedesktop.Notifications',member='Notify'"]);
+  const m = new watched('dbus-monitor', ['--session',
+    "destination='org.freedesktop.Notifications',interface='org.freedesktop.Notifications',member='Notify'"]);
   t.after(() => m.kill());
   await m.line(/NameAcquired|member=Notify/);
   return m;

@@ -19,10 +19,8 @@ return true
 function examplecopy(t) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orva-wayland-bin-'));
   t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
-  for (const f of ['orvalink-desktop', 'modrelay']) {
-    fs.copyFileSync(path.join(path.dirname(exe), f), path.join(dir, f));
-    fs.chmodSync(path.join(dir, f), 0o755);
-  }
+  fs.copyFileSync(exe, path.join(dir, 'orvalink-desktop'));
+  fs.chmodSync(path.join(dir, 'orvalink-desktop'), 0o755);
   fs.copyFileSync(path.join(root, 'examples', 'settings.lua'), path.join(dir, 'settings.lua'));
   fs.copyFileSync(path.join(root, 'examples', 'automation.lua'), path.join(dir, 'example.lua'));
   fs.writeFileSync(path.join(dir, 'automation.lua'), automation);
