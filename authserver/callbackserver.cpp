@@ -12,7 +12,8 @@ callbackserver::callbackserver(callbackserverconfig config) {
   boost::asio::ip::tcp::endpoint endpoint;
   try {
     endpoint = {boost::asio::ip::make_address(config.address), config.port};
-    server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout, config.owner);
+    server = std::make_unique<httpserver>(io, endpoint, std::move(config.notify), config.idletimeout, config.owner,
+                                          config.deferaccept);
   } catch (const std::exception &e) {
     std::string holder;
     if (endpoint.address().is_v4() && endpoint.port() != 0) {

@@ -27,6 +27,11 @@ struct callbackserverconfig {
   pagesink notify;
   // How long a client may stay connected without sending its request.
   std::chrono::milliseconds idletimeout{5000};
+  // A connection is taken from the kernel once its request has come, or
+  // after this long without one (then the idle limit applies): connections
+  // that send nothing wait in the kernel instead of taking the listener's
+  // places. Zero: taken at once.
+  std::chrono::seconds deferaccept{1};
   // The one user whose connections may complete the sign-in: loopback is
   // shared by every user of the machine, and a code must not reach another
   // user's page. Others, and connections whose owner is unknown, get 404.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/debuglog.h"
 #include "protocol/pagemessage.h"
 
 // What the listener's connections share with it: fixed once it listens, and
@@ -28,20 +29,35 @@ struct listenershared {
   unsigned short port = 0;
   // Connections started and not yet released.
   std::size_t open = 0;
+  // While the listener serves a turn of connections, their debug lines are
+  // gathered here and written together.
+  debuglines *lines = nullptr;
 };
 
-// One accepted connection of the sign-in listener: one read, one reply, close.
+// The reply to a connection's one read: `request` is what the read brought,
+// nothing when it failed or met the end. A completed sign-in of the listener's
+// user is told to the page; the request's target is logged.
+std::string_view replyto(const listenershared &shared, std::optional<uid_t> peeruser,
+                         std::optional<std::string_view> request);
+
+// Serves an accepted connection (a non-blocking descriptor, closed here or by
+// the connection object made for it): answered at once when its request has
+// arrived, else read when it comes, within the idle limit.
+void serveconnection(boost::asio::io_context &io, const std::shared_ptr<listenershared> &shared, int fd,
+                     std::optional<uid_t> peeruser);
+
+// One accepted connection of the sign-in listener whose request had not
+// arrived when it was accepted: one read, one reply, close.
 // Owned jointly by its pending operations; released after the last one ends.
 class httpconnection : public std::enable_shared_from_this<httpconnection> {
  public:
   static constexpr std::size_t buffersize = 8096;
 
-  httpconnection(boost::asio::io_context &io, std::shared_ptr<listenershared> shared);
+  // Takes over an accepted connection's descriptor.
+  httpconnection(boost::asio::io_context &io, std::shared_ptr<listenershared> shared, int fd);
   ~httpconnection();
   httpconnection(const httpconnection &) = delete;
   httpconnection &operator=(const httpconnection &) = delete;
-
-  boost::asio::ip::tcp::socket &socket() { return sock; }
 
   // Counts the connection as open, starts the one read and the idle
   // deadline; `peeruser` is the user who connected, when known.

@@ -1,6 +1,13 @@
 #include "authserver/httpserver.h"
 
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
 #include <boost/asio/socket_base.hpp>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "authserver/httpconnection.h"
@@ -10,6 +17,8 @@ namespace {
 // Long enough for an exhausted descriptor table or memory to recover without
 // spinning, short enough that a waiting browser does not notice.
 constexpr std::chrono::milliseconds acceptretrydelay{100};
+// Connections taken in one turn of the loop, before they are served.
+constexpr std::size_t acceptturn = 32;
 }  // namespace
 
 sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint) {
@@ -21,7 +30,7 @@ sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint) {
 }
 
 httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::tcp::endpoint &endpoint, pagesink n,
-                       std::chrono::milliseconds timeout, uid_t user)
+                       std::chrono::milliseconds timeout, uid_t user, std::chrono::seconds deferaccept)
     : io(context),
       acceptor(context),
       retry(context),
@@ -29,59 +38,109 @@ httpserver::httpserver(boost::asio::io_context &context, const boost::asio::ip::
   acceptor.open(endpoint.protocol());
   acceptor.set_option(boost::asio::socket_base::reuse_address(true));
   acceptor.bind(endpoint);
+  // A browser sends at once, so a connection taken once its request has come
+  // is answered as soon as it is taken, without waiting for it.
+  const int deferseconds = static_cast<int>(deferaccept.count());
+  ::setsockopt(acceptor.native_handle(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &deferseconds, sizeof deferseconds);
   acceptor.listen(boost::asio::socket_base::max_listen_connections);
-  boundport = acceptor.local_endpoint().port();
+  acceptor.non_blocking(true);
+  const boost::asio::ip::tcp::endpoint bound = acceptor.local_endpoint();
+  boundport = bound.port();
   shared->port = boundport;
+  if (bound.address().is_v4() && !bound.address().is_unspecified()) localaddress = ipv4address(bound);
   waitaccept();
 }
 
-void httpserver::waitaccept() { acceptinto(std::make_shared<httpconnection>(io, shared)); }
-
-void httpserver::acceptinto(const std::shared_ptr<httpconnection> &connection) {
-  acceptor.async_accept(connection->socket(), [this, connection](const boost::system::error_code &error) {
-    handleaccept(connection, error);
+void httpserver::waitaccept() {
+  acceptor.async_wait(boost::asio::ip::tcp::acceptor::wait_read, [this](const boost::system::error_code &error) {
+    if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
+    acceptready();
   });
 }
 
-std::optional<uid_t> httpserver::connectinguser(const boost::asio::ip::tcp::socket &accepted) {
-  boost::system::error_code localerror, peererror;
-  boost::asio::ip::tcp::endpoint local = accepted.local_endpoint(localerror);
-  boost::asio::ip::tcp::endpoint peer = accepted.remote_endpoint(peererror);
-  if (localerror || peererror || !local.address().is_v4() || !peer.address().is_v4()) return std::nullopt;
-  // The connecting socket's own end is our peer.
-  return owners.tcpsocketuid(ipv4address(peer), ipv4address(local));
-}
-
-void httpserver::handleaccept(const std::shared_ptr<httpconnection> &connection,
-                              const boost::system::error_code &error) {
-  if (error == boost::asio::error::operation_aborted) return;  // the acceptor is closing
-  if (!error) {
-    acceptfailing = false;
-    if (shared->open >= maxopenconnections) {
-      // Closed unread; the same connection object takes the next one.
-      if (!full)
-        debugout("callback server: " + std::to_string(maxopenconnections) +
-                 " connections open, closing new ones until one ends");
-      full = true;
-      boost::system::error_code ignored;
-      connection->socket().close(ignored);
-      acceptinto(connection);
-      return;
-    }
-    full = false;
-    // Asked now, while the connecting socket surely exists.
-    std::optional<uid_t> user = connectinguser(connection->socket());
+void httpserver::acceptready() {
+  // Everything that has come is taken in one turn (a bounded number, so that
+  // those taken are answered soon), then served: a request that was on its
+  // way when its connection was taken has often arrived by then and is
+  // answered at once. Then the loop waits again.
+  debuglines lines;
+  shared->lines = &lines;
+  struct unset {
+    listenershared &shared;
+    ~unset() { shared.lines = nullptr; }
+  } done{*shared};
+  std::array<acceptedconnection, acceptturn> taken;
+  std::size_t count = 0;
+  acceptresult result = acceptresult::taken;
+  while (count < taken.size() && result != acceptresult::none && result != acceptresult::failed) {
+    result = acceptone(taken[count], count);
+    if (result == acceptresult::taken) ++count;
+  }
+  std::array<std::optional<uid_t>, taken.size()> users;
+  connectingusers({taken.data(), count}, {users.data(), count});
+  for (std::size_t i = 0; i < count; ++i) serveconnection(io, shared, taken[i].fd, users[i]);
+  if (result != acceptresult::failed) {
     waitaccept();
-    connection->start(user);
     return;
   }
-  // A failed accept (descriptor table full, memory short, a peer that gave
-  // up) must not end the listener: report the first failure of a run and try
-  // again a little later.
-  if (!acceptfailing) debugout("callback server: accept failed: " + error.message());
-  acceptfailing = true;
   retry.expires_after(acceptretrydelay);
   retry.async_wait([this](const boost::system::error_code &waiterror) {
     if (!waiterror) waitaccept();
   });
+}
+
+httpserver::acceptresult httpserver::acceptone(acceptedconnection &into, std::size_t waiting) {
+  sockaddr_in peer{};
+  socklen_t length = sizeof peer;
+  const int fd =
+      ::accept4(acceptor.native_handle(), reinterpret_cast<sockaddr *>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) {
+    if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) return acceptresult::refused;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return acceptresult::none;
+    // A failed accept (descriptor table full, memory short) must not end the
+    // listener: report the first failure of a run and try again a little
+    // later.
+    if (!acceptfailing) shared->lines->add("callback server: accept failed: " + std::string(std::strerror(errno)));
+    acceptfailing = true;
+    return acceptresult::failed;
+  }
+  acceptfailing = false;
+  if (shared->open + waiting >= maxopenconnections) {
+    // Closed unread.
+    if (!full)
+      shared->lines->add("callback server: " + std::to_string(maxopenconnections) +
+                         " connections open, closing new ones until one ends");
+    full = true;
+    ::close(fd);
+    return acceptresult::refused;
+  }
+  full = false;
+  into = {fd, peer, length == sizeof peer && peer.sin_family == AF_INET};
+  return acceptresult::taken;
+}
+
+void httpserver::connectingusers(std::span<const acceptedconnection> taken, std::span<std::optional<uid_t>> users) {
+  // Asked while the connecting sockets surely exist: the connections are
+  // still open here.
+  std::array<socketowners::ends, acceptturn> asked;
+  std::array<std::size_t, acceptturn> of;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < taken.size() && count < asked.size(); ++i) {
+    users[i].reset();
+    if (!taken[i].ipv4) continue;
+    sockaddr_in local{};
+    if (localaddress) {
+      local = *localaddress;
+    } else {
+      socklen_t length = sizeof local;
+      if (::getsockname(taken[i].fd, reinterpret_cast<sockaddr *>(&local), &length) != 0 || local.sin_family != AF_INET)
+        continue;
+    }
+    // The connecting socket's own end is our peer.
+    asked[count] = {taken[i].peer, local};
+    of[count++] = i;
+  }
+  std::array<std::optional<uid_t>, acceptturn> owners;
+  kernelowners.tcpsocketuids({asked.data(), count}, {owners.data(), count});
+  for (std::size_t k = 0; k < count; ++k) users[of[k]] = owners[k];
 }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "common/socketowner.h"
 #include "protocol/pagemessage.h"
@@ -30,27 +31,42 @@ sockaddr_in ipv4address(const boost::asio::ip::tcp::endpoint &endpoint);
 // boost::system::system_error when the endpoint cannot be listened on.
 class httpserver {
  public:
-  // Only connections of the user `owner` complete the sign-in.
+  // Only connections of the user `owner` complete the sign-in; a connection
+  // is taken once its request has come or `deferaccept` has passed.
   httpserver(boost::asio::io_context &io, const boost::asio::ip::tcp::endpoint &endpoint, pagesink notify,
-             std::chrono::milliseconds idletimeout, uid_t owner);
+             std::chrono::milliseconds idletimeout, uid_t owner, std::chrono::seconds deferaccept);
 
   // The bound port (the real one when constructed with port 0).
   unsigned short port() const { return boundport; }
 
  private:
+  struct acceptedconnection {
+    int fd = -1;
+    sockaddr_in peer{};
+    bool ipv4 = false;
+  };
+  // taken: a connection to serve; refused: one closed (or gone) and there
+  // may be more; none: nothing more has come; failed: no resources now.
+  enum class acceptresult { taken, refused, none, failed };
+
+  // Waits until a connection can be accepted, then accepts what has come.
   void waitaccept();
-  // Accepts the next connection into this one's socket.
-  void acceptinto(const std::shared_ptr<httpconnection> &connection);
-  void handleaccept(const std::shared_ptr<httpconnection> &connection, const boost::system::error_code &error);
-  std::optional<uid_t> connectinguser(const boost::asio::ip::tcp::socket &accepted);
+  void acceptready();
+  // `waiting`: connections taken in this turn and not yet served.
+  acceptresult acceptone(acceptedconnection &into, std::size_t waiting);
+  // The users who made the connections taken, asked of the kernel together.
+  void connectingusers(std::span<const acceptedconnection> taken, std::span<std::optional<uid_t>> users);
 
   boost::asio::io_context &io;
   boost::asio::ip::tcp::acceptor acceptor;
   // Paces new attempts after an accept failed for lack of resources.
   boost::asio::steady_timer retry;
   std::shared_ptr<listenershared> shared;
-  socketowners owners;
+  socketowners kernelowners;
   unsigned short boundport = 0;
+  // The listening address: every connection's own end has it, unless the
+  // listener is bound to all addresses (then asked per connection).
+  std::optional<sockaddr_in> localaddress;
   bool acceptfailing = false;
   // Refusing connections beyond the cap, said once per run of refusals.
   bool full = false;

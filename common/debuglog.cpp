@@ -45,6 +45,17 @@ void debugout(std::initializer_list<std::string_view> lines) {
   emit(whole);
 }
 
+void debuglines::add(std::string_view line) {
+  text += line;
+  text += '\n';
+}
+
+void debuglines::flush() {
+  if (text.empty()) return;
+  emit(text);
+  text.clear();
+}
+
 std::string loggable(std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
   const auto plain = [](char c) {

@@ -12,6 +12,21 @@ void debugout(std::string_view line);
 // (the plugin relay traces every call) pays for one write instead of many.
 void debugout(std::initializer_list<std::string_view> lines);
 
+// Lines gathered over one short piece of work and written together when it
+// ends: one write for a busy turn of a loop instead of one per line.
+class debuglines {
+ public:
+  debuglines() = default;
+  debuglines(const debuglines &) = delete;
+  debuglines &operator=(const debuglines &) = delete;
+  ~debuglines() { flush(); }
+  void add(std::string_view line);
+  void flush();
+
+ private:
+  std::string text;
+};
+
 // Text from outside the program (a page's call data, a plugin's answer) made
 // safe for one debug line: control bytes and backslashes become \xNN, so
 // that it can neither end the line nor forge or colour another.

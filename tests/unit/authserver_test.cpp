@@ -52,11 +52,13 @@ class pagerecorder {
   std::vector<pagemessage> messages;
 };
 
-std::unique_ptr<callbackserver> startonanyport(pagerecorder &page, std::chrono::milliseconds idle = 5s) {
+std::unique_ptr<callbackserver> startonanyport(pagerecorder &page, std::chrono::milliseconds idle = 5s,
+                                               std::chrono::seconds deferaccept = 1s) {
   callbackserverconfig config;
   config.port = 0;
   config.notify = page.notifier();
   config.idletimeout = idle;
+  config.deferaccept = deferaccept;
   auto server = startcallbackserver(std::move(config));
   EXPECT_TRUE(server->listening());
   return server;
@@ -273,9 +275,20 @@ TEST(authserver, request_that_is_no_navigation_to_the_listener_gets_404_and_page
       << log;
 }
 
-TEST(authserver, connections_beyond_the_cap_are_closed_at_once_and_slots_come_back) {
+TEST(authserver, silent_connections_wait_in_the_kernel_and_take_no_place_of_a_browser) {
   pagerecorder page;
   auto server = startonanyport(page, 60s);
+  std::vector<std::unique_ptr<client>> silent;
+  for (std::size_t i = 0; i < maxopenconnections + 8; ++i) silent.push_back(std::make_unique<client>(server->port()));
+  EXPECT_EQ(roundtrip(server->port(), request(server->port(), "/api/user/completeauth?code=browser")), success);
+  EXPECT_EQ(page.received().size(), 1u);
+}
+
+// Connections taken before their request comes (here at once) are held up
+// to the cap.
+TEST(authserver, connections_beyond_the_cap_are_closed_at_once_and_slots_come_back) {
+  pagerecorder page;
+  auto server = startonanyport(page, 60s, 0s);
   unsigned short port = server->port();
   // Connections that ended give their place back.
   for (std::size_t i = 0; i < 2 * maxopenconnections; ++i)
@@ -402,7 +415,7 @@ TEST(authserver, port_in_use_leaves_program_running_without_listener) {
 
 TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
   pagerecorder page;
-  auto server = startonanyport(page);
+  auto server = startonanyport(page, 5s, 0s);
 
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &original), 0);
@@ -444,7 +457,7 @@ TEST(authserver, failed_accept_is_retried_once_descriptors_are_free) {
 
 TEST(authserver, stop_is_prompt_and_drops_open_connections) {
   pagerecorder page;
-  auto server = startonanyport(page, 60s);
+  auto server = startonanyport(page, 60s, 0s);
   client waiting(server->port());
   ASSERT_TRUE(waiting.connected);
   std::this_thread::sleep_for(100ms);  // let the listener accept it
