@@ -31,6 +31,7 @@
 #include "app/qttrayhost.h"
 #include "app/sandbox.h"
 #include "app/schemeblocker.h"
+#include "app/startuptimes.h"
 #include "app/stderrlog.h"
 #include "app/usage.h"
 #include "app/windowevents.h"
@@ -116,6 +117,7 @@ class mainbrowserowner {
 }  // namespace
 
 int main(int argc, char **argv) {
+  const startuptimes startup;
   const cmdline options = parsecmdline(std::vector<std::string>(argv, argv + argc));
   if (options.help || options.version) {
     std::fputs((options.help ? helptext() : versiontext()).c_str(), stdout);
@@ -153,6 +155,8 @@ int main(int argc, char **argv) {
   const sandboxstate sandbox =
       choosesandbox(::getuid(), ::geteuid(), options.nosandbox, std::getenv("ORVALINK_NO_SANDBOX"));
   if (sandbox != sandboxstate::on) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  startup.entered();
+  startup.mark("no running copy to hand over to");
   debugout(sandboxline(sandbox));
   // The desktop backend for this session. The program's own windows use its
   // Qt platform: X11 wherever there is one (under Wayland through XWayland),
@@ -202,6 +206,7 @@ int main(int argc, char **argv) {
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("orvalink-desktop"));
   app.setWindowIcon(QIcon(QStringLiteral(":/app/orvalink.png")));
+  startup.mark("Qt application made");
 
   // 5-6. The script host runs settings.lua: data directory, title, icon.
   // Balloons asked for before the tray icon exists wait for it.
@@ -223,6 +228,7 @@ int main(int argc, char **argv) {
   if (!settings.icon.empty()) globals->icon = QString::fromStdString(settings.icon);
   if (!settings.title.empty()) globals->title = QString::fromStdString(settings.title);
   debugout("data directory: " + globals->datadir);
+  startup.mark("desktop backend and settings.lua");
 
   // 7-8. The main window at the bottom-right corner of the primary screen.
   qtdesktop desktop;
@@ -240,6 +246,7 @@ int main(int argc, char **argv) {
   globals->tray.create(&trayhost, traytooltip, globals->icon, false);
   // The tooltip and a balloon tell the user when the page cannot reach the service.
   connectionnotice connection(globals->tray, traytooltip, balloons);
+  startup.mark("window and tray icon");
 
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
@@ -281,10 +288,17 @@ int main(int argc, char **argv) {
     auto *keeper = new pagekeeper(*mainbrowser, globals->serviceorigin + "/a/desktop/",
                                   [&connection](bool up) { connection.changed(up); });
     keeper->loadstartpage("start-up");
+    startup.mark("main browser made, start page asked for");
+    QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
+                     [&startup, once = std::make_shared<bool>(false)] {
+                       if (!*once) startup.mark("first page load ended");
+                       *once = true;
+                     });
   });
 
   // 11. The automation module.
   loadautomation(globals->lua.get());
+  startup.mark("engine profile, plugin host and automation.lua");
 
   // 12. The sign-in listener.
   callbackserverconfig signin;
@@ -310,6 +324,7 @@ int main(int argc, char **argv) {
   window.showNormal();
   window.raise();
   window.activateWindow();
+  startup.mark("sign-in listener, command socket, window shown");
 
   // 14. The event loop runs until the main browser has closed or an update
   // has been scheduled.

@@ -239,11 +239,15 @@ async function startupandmemory(svc) {
   const navigation = { desktop: [], minimal: [], minimalverbose: [] };
   const pageload = { desktop: [], minimal: [], minimalverbose: [] };
   const memory = { desktop: [], minimal: [] };
+  // Where the program's own start-up time goes, from its start-up lines.
+  const phases = new Map();
   // Round 0 makes each profile and warms the disk cache; it is not counted.
   for (let round = 0; round <= rounds; round++) {
     const order = Object.keys(variants);
     if (round % 2) order.reverse();
     for (const name of order) {
+      const logfile = path.join(scratch, name + '.log');
+      const logstart = fs.existsSync(logfile) ? fs.statSync(logfile).size : 0;
       const p = variants[name]().start(name);
       try {
         const loaded = await svc.next('loaded', 60000);
@@ -256,6 +260,7 @@ async function startupandmemory(svc) {
           navigation[name].push(times.origin - p.startedepoch);
           pageload[name].push(times.load);
           if (memory[name]) memory[name].push(kib);
+          if (name === 'desktop') addphases(phases, fs.readFileSync(logfile, 'utf8').slice(logstart), p.startedepoch);
         }
         log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms, ${(kib / 1024).toFixed(0)} MiB`);
       } finally {
@@ -264,7 +269,21 @@ async function startupandmemory(svc) {
       await sleep(300);
     }
   }
-  return { startup, navigation, pageload, memory };
+  return { startup, navigation, pageload, memory, phases: Object.fromEntries(phases) };
+}
+
+// Adds one run's start-up phases: from the start to main, then from each
+// "start-up: <phase> after N ms" line to the next.
+function addphases(phases, log, startedepoch) {
+  const entered = /start-up: main entered at (\d+)/.exec(log);
+  if (!entered) return;
+  const add = (name, ms) => { if (!phases.has(name)) phases.set(name, []); phases.get(name).push(ms); };
+  add('process start to main', Number(entered[1]) - startedepoch);
+  let last = 0;
+  for (const m of log.matchAll(/start-up: (.+) after (\d+) ms/g)) {
+    add(m[1], Number(m[2]) - last);
+    last = Number(m[2]);
+  }
 }
 
 // Two runs of each program, alternating; their samples are pooled.
@@ -420,7 +439,7 @@ function fmt(v) {
 
 function printtable(rows) {
   const head = ['figure', 'ours', 'baseline', 'unit', 'ratio', 'goal', 'met'];
-  const cells = rows.map((r) => [r.figure, fmt(r.ours), fmt(r.baseline), r.unit, r.ratio.toFixed(2) + 'x',
+  const cells = rows.map((r) => [r.figure, fmt(r.ours), fmt(r.baseline), r.unit, Number.isFinite(r.ratio) ? r.ratio.toFixed(2) + 'x' : '-',
     r.goal ? (r.better === 'lower' ? '<= ' : '>= ') + r.goal + 'x' : '', r.met]);
   const widths = head.map((h, i) => Math.max(h.length, ...cells.map((c) => c[i].length)));
   const line = (c) => c.map((x, i) => (i === 0 ? x.padEnd(widths[i]) : x.padStart(widths[i]))).join('  ');
@@ -458,6 +477,7 @@ async function main() {
       null),
     row('  bare browser with verbose engine log', 'ms', median(s.minimalverbose), median(s.minimal), 'lower', null,
       'the bare browser with the --enable-logging --v=1 switches the program uses'),
+    ...Object.entries(raw.phases || {}).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
     row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05),
     row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.25),
     row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.25),
