@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -74,24 +75,28 @@ void portalinput::send(event e) {
   }
 }
 
-void portalinput::deliver(const event &e) {
+// One event at a time: the next goes when the portal has taken this one.
+// Sent all at once, a desktop may reorder or drop them. After a move the
+// rest waits a moment more, or a desktop may drop a button pressed in the
+// same instant.
+void portalinput::drain() {
+  if (inflight_ || pause_->isActive() || queued_.empty()) return;
+  const event e = std::move(queued_.front());
+  queued_.pop_front();
   QDBusMessage message = QDBusMessage::createMethodCall(portalservice, portalpath, interface, e.method);
   QVariantList arguments{QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap()};
   arguments.append(e.arguments);
   message.setArguments(arguments);
-  QDBusConnection::sessionBus().send(message);
-}
-
-// Sends what waits, in order. A desktop may drop a button pressed in the
-// same instant as the move before it: after a move, the rest waits a moment.
-void portalinput::drain() {
-  while (!queued_.empty() && !pause_->isActive()) {
-    const event e = std::move(queued_.front());
-    queued_.pop_front();
-    deliver(e);
-    const bool moved = e.method == QStringLiteral("NotifyPointerMotion");
-    if (moved && (queued_.empty() || queued_.front().method != e.method)) pause_->start(pointersettlems);
-  }
+  inflight_ = true;
+  auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+  const bool moved = e.method == QStringLiteral("NotifyPointerMotion");
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, moved](QDBusPendingCallWatcher *w) {
+    w->deleteLater();
+    inflight_ = false;
+    if (moved && (queued_.empty() || queued_.front().method != QStringLiteral("NotifyPointerMotion")))
+      pause_->start(pointersettlems);
+    drain();
+  });
 }
 
 void portalinput::fail(const std::string &why) {
@@ -132,8 +137,10 @@ void portalinput::start() {
                     debugout("input: the desktop's remote-control session runs");
                     // A new virtual keyboard may drop its first key: a Shift
                     // tap goes first.
-                    deliver({QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 1u}});
-                    deliver({QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 0u}});
+                    queued_.push_front(
+                        {QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 0u}});
+                    queued_.push_front(
+                        {QStringLiteral("NotifyKeyboardKeycode"), {static_cast<int>(evdevkeycode(0x10)), 1u}});
                     drain();
                   },
                   0);

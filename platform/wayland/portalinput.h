@@ -34,7 +34,6 @@ class portalinput : public QObject, public keyboardmouse {
   void send(event e);
   void start();
   void fail(const std::string &why);
-  void deliver(const event &e);
   void drain();
 
   balloonsink balloons_;
@@ -42,5 +41,6 @@ class portalinput : public QObject, public keyboardmouse {
   state state_ = state::none;
   QString session_;
   std::deque<event> queued_;
-  QTimer *pause_;  // runs while the desktop settles a pointer move
+  bool inflight_ = false;  // an event the portal has not answered yet
+  QTimer *pause_;          // runs while the desktop settles a pointer move
 };
