@@ -41,8 +41,8 @@ test('the program on KDE Plasma with the example scripts', async (t) => {
     const field = await gtkentry(t, 'Wayland typing', '');
     // Letters and digits as key symbols, Shift and Ctrl as keys around them:
     // Ctrl+A selects all, which the last letters replace.
-    page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: '+wayland 42^a+ok' }))`);
-    await field.line(/^text: "Wayland 42"$/);
+    page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: '+wayland 0123456789 abcdefghij^a+ok' }))`);
+    await field.line(/^text: "Wayland 0123456789 abcdefghij"$/);
     await field.line(/^text: "Ok"$/);
   });
 
