@@ -8,7 +8,7 @@
 //   pluginbench --relay=MODRELAY --plugin64=LIB --plugin32=LIB --peer64=EXE
 //               --peer32=EXE [--log=FILE] [--calls=N] [--warmup=N] [--blocks=N]
 //               [--size=BYTES]... [--wineplugin=DLL --winehostdir=DIR
-//               --wineprefix=DIR]
+//               --wineprefix=DIR [--winepeer=EXE.SO]]
 //
 // With --log, standard error (where the relayed calls trace themselves) is
 // copied into the file by a thread, as the program does.
@@ -47,7 +47,7 @@ using clock_type = std::chrono::steady_clock;
 
 struct options {
   std::string relay, plugin64, plugin32, peer64, peer32, log;
-  std::string wineplugin, winehostdir, wineprefixdir;
+  std::string wineplugin, winehostdir, wineprefixdir, winepeer;
   int calls = 20000;
   int warmup = 500;
   int blocks = 20;
@@ -134,7 +134,8 @@ struct peerprocess {
   }
 };
 
-bool startpeer(const std::string &exe, const std::string &dir, peerprocess &peer) {
+// `command`: the words that start the peer, before its socket argument.
+bool startpeer(const std::vector<std::string> &command, const std::string &dir, peerprocess &peer) {
   const std::string path = dir + "/ping";
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_un address{};
@@ -146,8 +147,11 @@ bool startpeer(const std::string &exe, const std::string &dir, peerprocess &peer
     std::perror("pluginbench: peer socket");
     return false;
   }
-  std::vector<char *> argv{const_cast<char *>(exe.c_str()), const_cast<char *>(path.c_str()), nullptr};
-  if (::posix_spawn(&peer.pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+  std::vector<char *> argv;
+  for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
+  argv.push_back(const_cast<char *>(path.c_str()));
+  argv.push_back(nullptr);
+  if (::posix_spawn(&peer.pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
     ::close(listener);
     return false;
   }
@@ -210,6 +214,7 @@ int main(int argc, char **argv) {
     if (auto v = argvalue(a, "wineplugin"); !v.empty()) o.wineplugin = v;
     if (auto v = argvalue(a, "winehostdir"); !v.empty()) o.winehostdir = v;
     if (auto v = argvalue(a, "wineprefix"); !v.empty()) o.wineprefixdir = v;
+    if (auto v = argvalue(a, "winepeer"); !v.empty()) o.winepeer = v;
     if (auto v = argvalue(a, "calls"); !v.empty()) o.calls = std::atoi(v.c_str());
     if (auto v = argvalue(a, "warmup"); !v.empty()) o.warmup = std::atoi(v.c_str());
     if (auto v = argvalue(a, "blocks"); !v.empty()) o.blocks = std::max(1, std::atoi(v.c_str()));
@@ -231,6 +236,7 @@ int main(int argc, char **argv) {
   answerbox inbox, relayedbox;
   qxpenv inenv, relayedenv;
   relayedenv.watch = loop.watcher();
+  relayedenv.later = loop.deferrer();
   inenv.send = [&inbox](pagemessage m) { inbox.put(m); };
   relayedenv.send = [&relayedbox](pagemessage m) { relayedbox.put(m); };
   relayedenv.relaypath = o.relay;
@@ -244,6 +250,7 @@ int main(int argc, char **argv) {
   qxpenv wineenv;
   wineenv.send = [&winebox](pagemessage m) { winebox.put(m); };
   wineenv.watch = loop.watcher();
+  wineenv.later = loop.deferrer();
   wineenv.socketdir = scratch;
   wineenv.winehostdir = o.winehostdir;
   wineenv.wine = std::make_shared<wineprefix>(o.wineprefixdir, nullptr);
@@ -256,8 +263,11 @@ int main(int argc, char **argv) {
     withwine = winebox.waitfor(seen, std::chrono::seconds(120)) == "ready";
     if (!withwine) std::fprintf(stderr, "pluginbench: the Windows plugin did not answer; left out\n");
   }
-  peerprocess peer64, peer32;
-  if (!startpeer(o.peer64, scratch, peer64) || !startpeer(o.peer32, scratch, peer32)) return 1;
+  peerprocess peer64, peer32, peerwine;
+  if (!startpeer({o.peer64}, scratch, peer64) || !startpeer({o.peer32}, scratch, peer32)) return 1;
+  // The Windows plugins' baseline: the peer as a Winelib program under the
+  // same Wine prefix, run the way the plugin host is.
+  const bool withwinepeer = withwine && !o.winepeer.empty() && startpeer(wineenv.wine->command(o.winepeer), scratch, peerwine);
 
   std::string json = "{\"calls\":" + std::to_string(o.calls) + ",\"sizes\":[";
   bool ok = true;
@@ -275,6 +285,7 @@ int main(int argc, char **argv) {
       ok = ok && measureraw(peer64.fd, payload, warmup, calls, us["raw64"]);
       ok = ok && measureraw(peer32.fd, payload, warmup, calls, us["raw32"]);
       if (withwine) ok = ok && measureplugin(wine, winebox, &loop, payload, warmup, calls, us["wine"]);
+      if (withwinepeer) ok = ok && measureraw(peerwine.fd, payload, warmup, calls, us["rawwine"]);
     }
     if (!ok) break;
     json += std::string(s ? "," : "") + "{\"size\":" + std::to_string(o.sizes[s]);
@@ -292,9 +303,10 @@ int main(int argc, char **argv) {
     wine.join();
   }
   wineenv.wine->stop();
-  ::close(peer64.fd);
-  ::close(peer32.fd);
-  peer64.fd = peer32.fd = -1;
+  for (peerprocess *peer : {&peer64, &peer32, &peerwine}) {
+    if (peer->fd >= 0) ::close(peer->fd);
+    peer->fd = -1;
+  }
   std::filesystem::remove_all(scratch);
   if (!ok) {
     std::fprintf(stderr, "pluginbench: a call was not answered with its own text\n");

@@ -407,7 +407,8 @@ http {
 function plugincalls() {
   const b = (name) => path.join(build, 'bench', name);
   const wine = [b('benchechope64.qxp'), path.join(build, 'orvawinehost.exe.so')].every((f) => fs.existsSync(f))
-    ? ['--wineplugin=' + b('benchechope64.qxp'), '--winehostdir=' + build, '--wineprefix=' + b('wineprefix')] : [];
+    ? ['--wineplugin=' + b('benchechope64.qxp'), '--winehostdir=' + build, '--wineprefix=' + b('wineprefix'),
+      ...(fs.existsSync(b('pingpeerwine.exe.so')) ? ['--winepeer=' + b('pingpeerwine.exe.so')] : [])] : [];
   const child = spawn(b('pluginbench'), ['--log=' + path.join(scratch, 'pluginbench.log'),
     '--relay=' + path.join(build, 'modrelay'),
     '--plugin64=' + b('libbenchecho64.so'), '--plugin32=' + b('libbenchecho32.so'),
@@ -453,22 +454,35 @@ async function main() {
   const svc = await new service(path.join(build, 'bench', 'libbenchecho64.so')).start();
   const raw = { when: new Date().toISOString(), host: os.hostname(), cpus: os.cpus().length,
     cpu: os.cpus()[0]?.model, load: os.loadavg(), rounds };
+  // --only=startup,roundtrip,listener,plugins measures just those (while
+  // working on one figure); a full run measures all.
+  const only = option('only', '').split(',').filter(Boolean);
+  const wanted = (part) => only.length === 0 || only.includes(part);
   try {
-    log('start-up and memory (' + rounds + ' rounds after a warm-up round)');
-    Object.assign(raw, await startupandmemory(svc));
-    log('page bridge round trip');
-    raw.roundtrip = await roundtrips(svc);
-    log('sign-in listener against nginx');
-    raw.listener = await listener();
-    log('plugin calls');
-    raw.plugins = await plugincalls();
+    if (wanted('startup')) {
+      log('start-up and memory (' + rounds + ' rounds after a warm-up round)');
+      Object.assign(raw, await startupandmemory(svc));
+    }
+    if (wanted('roundtrip')) {
+      log('page bridge round trip');
+      raw.roundtrip = await roundtrips(svc);
+    }
+    if (wanted('listener')) {
+      log('sign-in listener against nginx');
+      raw.listener = await listener();
+    }
+    if (wanted('plugins')) {
+      log('plugin calls');
+      raw.plugins = await plugincalls();
+    }
   } finally {
     await svc.stop();
   }
 
   const s = raw.startup, m = raw.memory, rt = raw.roundtrip, l = raw.listener;
   const spread = (xs) => `${Math.round(Math.min(...xs))}-${Math.round(Math.max(...xs))} ms`;
-  const rows = [
+  const rows = [];
+  if (s) rows.push(
     row('start-up to page loaded', 'ms', median(s.desktop), median(s.minimal), 'lower', 1.05,
       `medians of ${rounds} rounds; ours ${spread(s.desktop)}, baseline ${spread(s.minimal)}`),
     row('  until the page\'s navigation starts', 'ms', median(raw.navigation.desktop), median(raw.navigation.minimal),
@@ -478,17 +492,18 @@ async function main() {
     row('  bare browser with verbose engine log', 'ms', median(s.minimalverbose), median(s.minimal), 'lower', null,
       'the bare browser with the --enable-logging --v=1 switches the program uses'),
     ...Object.entries(raw.phases || {}).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
-    row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05),
+    row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05));
+  if (rt) rows.push(
     row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.25),
-    row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.25),
+    row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.25));
+  if (l) rows.push(
     row('listener connections/s', '1/s', l.desktop.rate, l.nginx.rate, 'higher', 1.1,
       `ratios of the runs, each against its own nginx run: ${l.paired.map((r) => r.toFixed(2)).join(' ')}` +
       `, median ${median(l.paired).toFixed(2)}` +
       (l.desktop.non2xx ? `; ${l.desktop.non2xx} replies were not 200` : '')),
     row('listener latency p50', 'ms', l.desktop.p50, l.nginx.p50, 'lower', null),
-    row('listener latency p99', 'ms', l.desktop.p99, l.nginx.p99, 'lower', 1.0),
-  ];
-  for (const size of raw.plugins.sizes) {
+    row('listener latency p99', 'ms', l.desktop.p99, l.nginx.p99, 'lower', 1.0));
+  for (const size of raw.plugins ? raw.plugins.sizes : []) {
     const b = `${size.size} B`;
     rows.push(row(`plugin in-process p50, ${b}`, 'us', size.inprocess.p50_us, size.raw64.p50_us, 'lower', null,
       size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 64-bit peer; goal p50 <= 10 us' : ''));
@@ -498,16 +513,20 @@ async function main() {
     rows.push(row(`plugin bridged p99, ${b}`, 'us', size.bridged.p99_us, size.raw32.p99_us, 'lower', 1.3));
     rows.push(row(`plugin bridged calls/s, ${b}`, '1/s', size.bridged.per_s, size.raw32.per_s, 'higher', 0.75));
     if (size.wine) {
-      rows.push(row(`plugin Windows (Wine) p50, ${b}`, 'us', size.wine.p50_us, size.raw64.p50_us, 'lower', 1.3,
-        size === raw.plugins.sizes[0] ? 'a PE plugin through orvawinehost; baseline: the 64-bit raw ping-pong' : ''));
-      rows.push(row(`plugin Windows (Wine) p99, ${b}`, 'us', size.wine.p99_us, size.raw64.p99_us, 'lower', 1.3));
-      rows.push(row(`plugin Windows (Wine) calls/s, ${b}`, '1/s', size.wine.per_s, size.raw64.per_s, 'higher', 0.75));
+      const base = size.rawwine || size.raw64;
+      rows.push(row(`plugin Windows (Wine) p50, ${b}`, 'us', size.wine.p50_us, base.p50_us, 'lower', 1.3,
+        size === raw.plugins.sizes[0] ? 'a PE plugin through orvawinehost; baseline: the raw ping-pong with ' +
+          (size.rawwine ? 'a Winelib peer under the same Wine prefix' : 'a 64-bit peer (no Winelib peer built)') : ''));
+      rows.push(row(`plugin Windows (Wine) p99, ${b}`, 'us', size.wine.p99_us, base.p99_us, 'lower', 1.3));
+      rows.push(row(`plugin Windows (Wine) calls/s, ${b}`, '1/s', size.wine.per_s, base.per_s, 'higher', 0.75));
     }
   }
-  const inp50 = raw.plugins.sizes[0].inprocess.p50_us;
   console.log();
   printtable(rows);
-  console.log(`  in-process p50 ${inp50.toFixed(1)} us: goal <= 10 us ${inp50 <= 10 ? 'met' : 'NOT met'}`);
+  if (raw.plugins) {
+    const inp50 = raw.plugins.sizes[0].inprocess.p50_us;
+    console.log(`  in-process p50 ${inp50.toFixed(1)} us: goal <= 10 us ${inp50 <= 10 ? 'met' : 'NOT met'}`);
+  }
 
   fs.mkdirSync(outdir, { recursive: true });
   const stamp = raw.when.replace(/[:.]/g, '-');

@@ -38,6 +38,9 @@ void debugout(std::string_view line) {
 
 void debugout(std::initializer_list<std::string_view> lines) {
   std::string whole;
+  std::size_t size = 0;
+  for (std::string_view line : lines) size += line.size() + 1;
+  whole.reserve(size);
   for (std::string_view line : lines) {
     whole += line;
     whole += '\n';
@@ -56,14 +59,14 @@ void debuglines::flush() {
   text.clear();
 }
 
-std::string loggable(std::string_view text) {
+namespace {
+void appendloggable(std::string &line, std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
   const auto plain = [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x20 && byte != 0x7f && c != '\\';
   };
-  std::string line;
-  line.reserve(text.size());
+  line.reserve(line.size() + text.size());
   // Runs of plain bytes are copied whole: a relayed call logs its data and
   // its answer, which are mostly plain.
   for (std::size_t at = 0; at < text.size();) {
@@ -76,6 +79,17 @@ std::string loggable(std::string_view text) {
     line.append(escaped, sizeof escaped);
     at = end + 1;
   }
+}
+}  // namespace
+
+void debuglines::addloggable(std::string_view line) {
+  appendloggable(text, line);
+  text += '\n';
+}
+
+std::string loggable(std::string_view text) {
+  std::string line;
+  appendloggable(line, text);
   return line;
 }
 

@@ -21,6 +21,9 @@ class debuglines {
   debuglines &operator=(const debuglines &) = delete;
   ~debuglines() { flush(); }
   void add(std::string_view line);
+  // A line of outside text, made safe as loggable() does, without a copy of
+  // its own.
+  void addloggable(std::string_view text);
   void flush();
 
  private:

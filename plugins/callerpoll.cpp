@@ -23,7 +23,18 @@ readwatcher callerpoll::watcher() {
   };
 }
 
+std::function<void(std::function<void()>)> callerpoll::deferrer() {
+  return [this](std::function<void()> work) { deferred.push_back(std::move(work)); };
+}
+
+void callerpoll::rundeferred() {
+  std::vector<std::function<void()>> work;
+  work.swap(deferred);
+  for (auto &w : work) w();
+}
+
 bool callerpoll::runonce(int timeoutms) {
+  rundeferred();
   std::vector<pollfd> fds;
   std::vector<watch *> of;
   for (watch *w : watches)

@@ -12,16 +12,23 @@
 class callerpoll {
  public:
   callerpoll() = default;
+  // Work still left for later is done.
+  ~callerpoll() { rundeferred(); }
   callerpoll(const callerpoll &) = delete;
   callerpoll &operator=(const callerpoll &) = delete;
 
   // For qxpenv::watch.
   readwatcher watcher();
-  // Waits up to `timeoutms` for a watch that is on to have data and runs
-  // those that do; false when none is on (the worker reads the answers).
+  // For qxpenv::later: the work runs at the start of the next runonce().
+  std::function<void(std::function<void()>)> deferrer();
+  // Runs the work left for later, then waits up to `timeoutms` for a watch
+  // that is on to have data and runs those that do; false when none is on
+  // (the worker reads the answers).
   bool runonce(int timeoutms);
 
  private:
   struct watch;
+  void rundeferred();
   std::vector<watch *> watches;
+  std::vector<std::function<void()>> deferred;
 };

@@ -29,6 +29,9 @@ qxpenv desktopqxpenv(pagesink send, const std::string &datadir, balloonsink ball
   env.watch = [](int fd, std::function<void()> ready) -> std::unique_ptr<readwatch> {
     return std::make_unique<notifierwatch>(fd, std::move(ready));
   };
+  env.later = [](std::function<void()> work) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+  };
   // The balloon is shown on the UI thread; the prefix is made on a worker.
   env.wine = std::make_shared<wineprefix>(datadir + "/wine", [balloons = std::move(balloons)] {
     QMetaObject::invokeMethod(QCoreApplication::instance(), [balloons] {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -70,9 +71,15 @@ void qxp::answerready() {
   const bool got = replies->next(reply);
   const qxpcall &item = *sentcall;
   const bool open = got && answer(item.tag, reply);
-  if (open)
-    debugout({"qxp::runthroughpipe send msg", loggable(calltext(item.fn)), loggable(calltext(item.data)),
-              "qxp::runthroughpipe got msg", loggable(reply)});
+  if (open) {
+    auto trace = std::make_shared<debuglines>();
+    trace->add("qxp::runthroughpipe send msg");
+    trace->addloggable(calltext(item.fn));
+    trace->addloggable(calltext(item.data));
+    trace->add("qxp::runthroughpipe got msg");
+    trace->addloggable(reply);
+    if (env.later) env.later([trace] { trace->flush(); });
+  }
   bool wake;
   {
     std::lock_guard<std::mutex> lock(direct);

@@ -115,14 +115,23 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
     // call's lines while the relay works on it, the answer's lines once the
     // page has the answer. The texts are escaped: neither the page nor the
     // plugin may forge a line.
-    debugout({"qxp::runthroughpipe send msg", loggable(fn), loggable(data)});
+    {
+      debuglines trace;
+      trace.add("qxp::runthroughpipe send msg");
+      trace.addloggable(fn);
+      trace.addloggable(data);
+    }
     if (!sent || !replies->next(reply)) {
       reply.clear();
       relaygone();
     }
     relayfree();
     const bool open = answer(item.tag, reply);
-    debugout({"qxp::runthroughpipe got msg", loggable(reply)});
+    {
+      debuglines trace;
+      trace.add("qxp::runthroughpipe got msg");
+      trace.addloggable(reply);
+    }
     if (!open) return;
   }
 
