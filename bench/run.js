@@ -289,9 +289,12 @@ function addphases(phases, log, startedepoch) {
 // Two runs of each program, alternating; their samples are pooled.
 async function roundtrips(svc) {
   svc.mode = 'roundtrip';
-  const samples = { desktop: [], minimal: [] };
-  for (const kind of ['desktop', 'minimal', 'desktop', 'minimal']) {
-    const p = new program(kind, svc.origin).start(kind + '-roundtrip');
+  const samples = { desktop: [], minimal: [], minimalverbose: [] };
+  const verbose = ['--enable-logging', '--log-file=' + path.join(scratch, 'minimal-roundtrip-engine.log'), '--v=1'];
+  const make = (kind) => (kind === 'minimalverbose' ? new program('minimal', svc.origin, verbose)
+    : new program(kind, svc.origin));
+  for (const kind of ['desktop', 'minimal', 'minimalverbose', 'desktop', 'minimal', 'minimalverbose']) {
+    const p = make(kind).start(kind + '-roundtrip');
     try {
       const r = JSON.parse((await svc.next('report', 120000)).body);
       if (r.error) throw new Error(kind + ' round-trip page: ' + r.error);
@@ -495,7 +498,9 @@ async function main() {
     row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05));
   if (rt) rows.push(
     row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.25),
-    row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.25));
+    row('page round trip p99', 'ms', rt.desktop.p99, rt.minimal.p99, 'lower', 1.25),
+    row('  bare browser with verbose engine log, p50', 'ms', rt.minimalverbose.p50, rt.minimal.p50, 'lower', null),
+    row('  bare browser with verbose engine log, p99', 'ms', rt.minimalverbose.p99, rt.minimal.p99, 'lower', null));
   if (l) rows.push(
     row('listener connections/s', '1/s', l.desktop.rate, l.nginx.rate, 'higher', 1.1,
       `ratios of the runs, each against its own nginx run: ${l.paired.map((r) => r.toFixed(2)).join(' ')}` +
