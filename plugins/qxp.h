@@ -64,11 +64,11 @@ struct qxpenv {
   // read and delivered by the calling thread as soon as it arrives, without
   // waking the worker; `send` is then also called on that thread. Empty: the
   // worker reads every answer.
-  readwatcher watch;
+  readwatcher watch{};
   // Runs work on the calling thread once what it is doing now (delivering an
   // answer) is done: the debug lines of a call answered there are written
   // after the answer has gone. Empty: written at once.
-  std::function<void(std::function<void()>)> later;
+  std::function<void(std::function<void()>)> later{};
 };
 
 // A native plugin: its calls, its worker thread and, while it is served, the
