@@ -37,6 +37,22 @@ test('the program on KDE Plasma with the example scripts', async (t) => {
     assert.equal(await run('wl-paste', ['--no-newline']), 'keep me');
   });
 
+  await t.test('window functions and the clipboard reach the native Wayland application', async () => {
+    const field = await gtkentry(t, 'Wayland probe');
+    await run('wl-copy', ['copied in GTK']);
+    page(`winOnEvent(JSON.stringify({ type: 'probe', pid: ${field.proc.pid} }))`);
+    // Each answer comes as a number dialled, up to 20 bytes of text.
+    const dialled = async (prefix) =>
+      (await service.report((x) => typeof x.makeCall === 'string' && x.makeCall.startsWith(prefix))).makeCall;
+    assert.equal(await dialled('title '), 'title Wayland probe');
+    assert.match(await dialled('class '), /^class \S/);
+    assert.equal(await dialled('pid '), 'pid true');
+    // No Wayland client may hide another's window: the answer for one not there.
+    assert.equal(await dialled('hidden '), 'hidden 0');
+    assert.equal(await dialled('clip '), 'clip copied in GTK');
+    await until(async () => (await run('wl-paste', ['--no-newline'])) === 'from the script', 'the script\'s clipboard text');
+  });
+
   await t.test('sendstring types into the native Wayland application', async () => {
     const field = await gtkentry(t, 'Wayland typing', '');
     // Letters and digits as key symbols, Shift and Ctrl as keys around them:

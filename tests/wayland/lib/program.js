@@ -1,7 +1,7 @@
 // A copy of the program in a folder of its own with the example settings.lua
 // and automation.lua beside it. The example automation.lua is loaded as the
-// module "example" by an automation.lua that adds one page event for the
-// tests: { type: 'sendstring', text } types the text.
+// module "example" by an automation.lua that adds page events for the
+// tests: { type: 'sendstring', text } types the text; 'probe' see below.
 'use strict';
 
 const fs = require('node:fs');
@@ -9,9 +9,21 @@ const os = require('node:os');
 const path = require('node:path');
 const { root, exe } = require('../../e2e/lib/harness');
 
+// { type: 'probe' } dials what the window functions and the clipboard say
+// of the active window (qx.dial passes up to 20 bytes of any text).
 const automation = `require('example')
 qx.onevent(function(e)
-  if type(e) == 'table' and e.type == 'sendstring' then qx.sendstring(e.text) end
+  if type(e) ~= 'table' then return end
+  if e.type == 'sendstring' then qx.sendstring(e.text) end
+  if e.type == 'probe' then
+    local w = qx.getactivewindow()
+    qx.dial('title ' .. qx.getwindowtext(w))
+    qx.dial('pid ' .. tostring(qx.getwindowthreadprocessid(w) == e.pid))
+    qx.dial('class ' .. qx.getclassname(w))
+    qx.dial('hidden ' .. tostring(qx.showwindow(w, qx.SW_HIDE)))
+    qx.dial('clip ' .. qx.getclipboardtext())
+    qx.setclipboardtext('from the script')
+  end
 end)
 return true
 `;
