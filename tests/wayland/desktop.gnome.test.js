@@ -8,26 +8,10 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { fakeservice, app } = require('../e2e/lib/harness');
 const { gtkentry, press, consent, notifications, run } = require('./lib/desktop');
-const { examplecopy } = require('./lib/program');
+const { startexample: start } = require('./lib/program');
 
 const keybindings = () => run('gsettings', ['get', 'org.gnome.settings-daemon.plugins.media-keys', 'custom-keybindings']);
-
-// The program with the example scripts, its page loaded.
-async function start(t) {
-  const exe = examplecopy(t);
-  const service = await new fakeservice().start();
-  const page = service.scripted(`<script>
-    function makeCall(number) { report({ makeCall: number }); }
-    function hangup() { report({ hangup: true }); }
-  </script>`);
-  const program = new app({ origin: service.origin, exe }).start();
-  t.after(async () => { program.kill(); await service.stop(); });
-  await service.report((r) => r.ready, 60000);
-  const sendstring = (text) => page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: ${JSON.stringify(text)} }))`);
-  return { service, page, program, sendstring };
-}
 
 test('the program on GNOME with the example scripts', async (t) => {
   const notes = await notifications(t);

@@ -6,20 +6,12 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { fakeservice, app, until, mainwindowid, isviewable } = require('../e2e/lib/harness');
+const { until, mainwindowid, isviewable } = require('../e2e/lib/harness');
 const { gtkentry, press, trayitems, run } = require('./lib/desktop');
-const { examplecopy } = require('./lib/program');
+const { startexample } = require('./lib/program');
 
 test('the program on KDE Plasma with the example scripts', async (t) => {
-  const exe = examplecopy(t);
-  const service = await new fakeservice().start();
-  const page = service.scripted(`<script>
-    function makeCall(number) { report({ makeCall: number }); }
-    function hangup() { report({ hangup: true }); }
-  </script>`);
-  const program = new app({ origin: service.origin, exe }).start();
-  t.after(async () => { program.kill(); await service.stop(); });
-  await service.report((r) => r.ready, 60000);
+  const { service, page, program } = await startexample(t);
   let window;
 
   await t.test('its window is an XWayland window, and its page loads', async () => {

@@ -34,6 +34,27 @@ async function until(probe, what, timeoutms = 15000, stepms = 100) {
   }
 }
 
+// Resolves with the first of `source.lines` (past, or future as
+// `source.events` emits 'line') that matches `re`.
+function awaitline(source, re, timeoutms) {
+  const found = source.lines.find((l) => re.test(l));
+  if (found !== undefined) return Promise.resolve(found);
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => {
+      source.events.off('line', on);
+      const last = source.lines.slice(-30).map((l) => (l.length > 200 ? l.slice(0, 200) + '...' : l));
+      reject(new Error('no line matching ' + re + '; last lines:\n' + last.join('\n')));
+    }, timeoutms);
+    const on = (l) => {
+      if (!re.test(l)) return;
+      clearTimeout(timer);
+      source.events.off('line', on);
+      resolve(l);
+    };
+    source.events.on('line', on);
+  });
+}
+
 // Script every served page gets first: report(x) posts x to the service.
 const prelude = `<script>
 window.report = function (x) {
@@ -207,21 +228,7 @@ class app {
 
   // Resolves with the first debug line (past or future) matching `re`.
   line(re, timeoutms = 20000) {
-    const found = this.lines.find((l) => re.test(l));
-    if (found !== undefined) return Promise.resolve(found);
-    return new Promise((resolve, reject) => {
-      const timer = setTimeout(() => {
-        this.events.off('line', on);
-        reject(new Error('no debug line matching ' + re + '; last lines:\n' + this.lines.slice(-30).join('\n')));
-      }, timeoutms);
-      const on = (l) => {
-        if (!re.test(l)) return;
-        clearTimeout(timer);
-        this.events.off('line', on);
-        resolve(l);
-      };
-      this.events.on('line', on);
-    });
+    return awaitline(this, re, timeoutms);
   }
 
   // The user the program runs as, when not this one: spawn's options.
@@ -402,6 +409,6 @@ function systembrowser() {
   return { dir, urls };
 }
 
-module.exports = { fakeservice, app, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
+module.exports = { fakeservice, app, awaitline, sleep, until, xdotool, mainwindowid, geometry, isviewable, clipboard, trayiconid,
   wmstate, menuid, activate,
   setclipboard, systembrowser, root, exe };

@@ -7,6 +7,7 @@
 const path = require('node:path');
 const { spawn, execFile } = require('node:child_process');
 const { EventEmitter } = require('node:events');
+const { awaitline } = require('../../e2e/lib/harness');
 
 const kind = process.env.ORVA_WAYLAND_KIND || '';
 const clients = path.join(__dirname, '..', 'clients');
@@ -34,22 +35,7 @@ class watched {
 
   // Resolves with the first line (past or future) matching `re`.
   line(re, timeoutms = 20000) {
-    const found = this.lines.find((l) => re.test(l));
-    if (found !== undefined) return Promise.resolve(found);
-    return new Promise((resolve, reject) => {
-      const timer = setTimeout(() => {
-        this.events.off('line', on);
-        const last = this.lines.slice(-20).map((l) => (l.length > 200 ? l.slice(0, 200) + '...' : l));
-        reject(new Error('no line matching ' + re + '; got:\n' + last.join('\n')));
-      }, timeoutms);
-      const on = (l) => {
-        if (!re.test(l)) return;
-        clearTimeout(timer);
-        this.events.off('line', on);
-        resolve(l);
-      };
-      this.events.on('line', on);
-    });
+    return awaitline(this, re, timeoutms);
   }
 
   kill() {

@@ -7,7 +7,7 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { root, exe } = require('../../e2e/lib/harness');
+const { root, exe, fakeservice, app } = require('../../e2e/lib/harness');
 
 // { type: 'probe' } dials what the window functions and the clipboard say
 // of the active window (qx.dial passes up to 20 bytes of any text).
@@ -39,4 +39,20 @@ function examplecopy(t) {
   return path.join(dir, 'orvalink-desktop');
 }
 
-module.exports = { examplecopy };
+// The program copy with the example scripts started against a service page
+// that reports makeCall and hangup; resolves once the page has loaded.
+async function startexample(t) {
+  const exe = examplecopy(t);
+  const service = await new fakeservice().start();
+  const page = service.scripted(`<script>
+    function makeCall(number) { report({ makeCall: number }); }
+    function hangup() { report({ hangup: true }); }
+  </script>`);
+  const program = new app({ origin: service.origin, exe }).start();
+  t.after(async () => { program.kill(); await service.stop(); });
+  await service.report((r) => r.ready, 60000);
+  const sendstring = (text) => page(`winOnEvent(JSON.stringify({ type: 'sendstring', text: ${JSON.stringify(text)} }))`);
+  return { service, page, program, sendstring };
+}
+
+module.exports = { examplecopy, startexample };
