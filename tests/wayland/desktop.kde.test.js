@@ -29,6 +29,27 @@ test('the program on KDE Plasma with the example scripts', async (t) => {
     assert.equal(await run('wl-paste', ['--no-newline']), 'keep me');
   });
 
+  await t.test('a key the user gives the hotkey in the desktop\'s settings is the one that fires', async () => {
+    // What System Settings does: kglobalaccel's setShortcut for the program's
+    // shortcut (component: the session token; action: the hotkey's name),
+    // with Qt's code for Ctrl+Alt+H.
+    await run('gdbus', ['call', '--session', '--dest', 'org.kde.kglobalaccel', '--object-path', '/kglobalaccel',
+      '--method', 'org.kde.KGlobalAccel.setShortcut',
+      "['orvalinkdesktop', 'ctrl+shift+d', 'orvalinkdesktop', 'Dial the selected number']", '[201326664]', '4']);
+    const field = await gtkentry(t, 'Wayland reassigned', 'call 555 0101 now', 5, 13);
+    await press('ctrl+alt+h');
+    await service.report((x) => x.makeCall === '5550101');
+    // The old key dials nothing: the next number dialled is the one selected
+    // for the new key's next press.
+    await press('ctrl+shift+d');
+    field.proc.stdin.write('select call 555 0202 now 5 13\n');
+    await field.line(/^selected$/);
+    await press('ctrl+alt+h');
+    await service.report((x) => x.makeCall === '5550202');
+    const calls = service.reports.filter((x) => 'makeCall' in x).map((x) => x.makeCall);
+    assert.deepEqual(calls.slice(calls.indexOf('5550101')), ['5550101', '5550202']);
+  });
+
   await t.test('window functions and the clipboard reach the native Wayland application', async () => {
     const field = await gtkentry(t, 'Wayland probe');
     await run('wl-copy', ['copied in GTK']);
