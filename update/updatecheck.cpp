@@ -104,6 +104,7 @@ void updater::installerdone(updaterequest &request, const QString &version, cons
     return;
   }
   if (request.failed()) {
+    debugout("update: the download of " + loggable(request.url()) + " failed: " + loggable(request.whyfailed()));
     tell(brokendownloadtext(config.serviceorigin));
     return;
   }

@@ -75,6 +75,7 @@ const std::string &updaterequest::url() const { return urltext; }
 const std::string &updaterequest::path() const { return filepath; }
 bool updaterequest::failed() const { return hasfailed; }
 bool updaterequest::cancelled() const { return wascancelled; }
+const std::string &updaterequest::whyfailed() const { return failure; }
 
 void updaterequest::onreadyread() {
   if (wascancelled) return;
@@ -91,9 +92,11 @@ void updaterequest::onreadyread() {
 void updaterequest::writeavailable() {
   // Read even when nothing is stored, so the body never piles up in memory.
   const QByteArray chunk = reply->readAll();
+  received += chunk.size();
   if (hasfailed || !file.isOpen() || chunk.isEmpty()) return;
   if (file.write(chunk) != chunk.size()) {
     hasfailed = true;
+    failure = "cannot write " + filepath;
     cancel();
   }
 }
@@ -113,8 +116,18 @@ void updaterequest::onfinished() {
   httpstatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (httpstatus == 200 && !hasfailed) writeavailable();
   // A transfer that broke off after a good status (connection cut, body
-  // shorter than announced, stalled) leaves a truncated file.
-  if (httpstatus != 200 || reply->error() != QNetworkReply::NoError) hasfailed = true;
+  // shorter than announced, stalled) leaves a truncated file. The length is
+  // checked too: depending on when the connection's end is seen, the network
+  // layer may report a cut-off body as complete.
+  const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+  if (httpstatus == 200 && failure.empty()) {
+    const std::string got = std::to_string(received) + " bytes";
+    if (reply->error() != QNetworkReply::NoError)
+      failure = reply->errorString().toStdString() + " after " + got;
+    else if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && received != length.toLongLong())
+      failure = "the body ended after " + got + " of " + length.toString().toStdString();
+  }
+  if (httpstatus != 200 || !failure.empty()) hasfailed = true;
   if (file.isOpen()) file.close();
   reply->disconnect(this);
   reply->deleteLater();

@@ -56,6 +56,9 @@ class updaterequest : public QObject {
   // Set when a response other than 200 carried a body: the request was
   // cancelled at its first chunk (an error page, not the file asked for).
   bool cancelled() const;
+  // Why a transfer with a good status failed, for the debug output (empty
+  // when it did not fail).
+  const std::string &whyfailed() const;
 
  private:
   void onreadyread();
@@ -70,6 +73,8 @@ class updaterequest : public QObject {
   std::string urltext;
   std::string filepath;
   int httpstatus = 0;
+  qint64 received = 0;
+  std::string failure;
   bool hasfailed = false;
   bool wascancelled = false;
   completion done;

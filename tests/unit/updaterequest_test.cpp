@@ -39,7 +39,7 @@ class updaterequesttest : public ::testing::Test {
     int calls = 0;
     int status = -1;
     bool failed = false, cancelled = false;
-    std::string url, path;
+    std::string url, path, why;
   };
 
   // Downloads `path` from the fake server into `name` (none: no file opened).
@@ -56,6 +56,7 @@ class updaterequesttest : public ::testing::Test {
       o.cancelled = done.cancelled();
       o.url = done.url();
       o.path = done.path();
+      o.why = done.whyfailed();
     });
     EXPECT_TRUE(waitfor([&] { return o.calls > 0; }));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -129,6 +130,7 @@ TEST_F(updaterequesttest, transfer_cut_after_good_status_counts_as_failed) {
   EXPECT_EQ(o.status, 200);
   EXPECT_TRUE(o.failed);
   EXPECT_FALSE(o.cancelled);
+  EXPECT_NE(o.why.find(" after "), std::string::npos) << o.why;
 }
 
 TEST_F(updaterequesttest, failed_write_counts_as_failed) {
