@@ -1,9 +1,11 @@
 // A bare Qt WebEngine program, the baseline of the start-up, memory and page
 // round-trip benchmarks: one window with one view showing one page, a named
 // persistent profile, and the web channel library injected into the page with
-// one object that echoes messages.
+// one object that echoes messages. With --isolated the channel lives in a
+// script world of its own, as the desktop program's does, and a small relay
+// there passes the page's messages on through window events.
 //
-//   minibrowser --data=DIR URL [--webEngineArgs SWITCH...]
+//   minibrowser --data=DIR [--isolated] URL [--webEngineArgs SWITCH...]
 #include "bench/minibrowser.h"
 
 #include <unistd.h>
@@ -28,15 +30,18 @@ int main(int argc, char **argv) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   QString url, data;
+  bool isolated = false;
   for (const QString &a : app.arguments().mid(1)) {
     if (a == QLatin1String("--webEngineArgs")) break;
-    if (a.startsWith(QLatin1String("--data=")))
+    if (a == QLatin1String("--isolated"))
+      isolated = true;
+    else if (a.startsWith(QLatin1String("--data=")))
       data = a.mid(7);
     else if (!a.startsWith(QLatin1String("--")))
       url = a;
   }
   if (url.isEmpty() || data.isEmpty()) {
-    std::fprintf(stderr, "usage: minibrowser --data=DIR URL [--webEngineArgs SWITCH...]\n");
+    std::fprintf(stderr, "usage: minibrowser --data=DIR [--isolated] URL [--webEngineArgs SWITCH...]\n");
     return 2;
   }
 
@@ -51,14 +56,37 @@ int main(int argc, char **argv) {
   pingpong echo;
   QWebChannel channel;
   channel.registerObject(QStringLiteral("echo"), &echo);
-  page->setWebChannel(&channel);
+  const QWebEngineScript::ScriptWorldId world =
+      isolated ? QWebEngineScript::ApplicationWorld : QWebEngineScript::MainWorld;
+  page->setWebChannel(&channel, world);
   QFile library(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
   library.open(QIODevice::ReadOnly);
+  QString source = QString::fromUtf8(library.readAll());
+  // The relay: JSON text both ways, as the desktop program's relay and page
+  // bridge exchange it; messages posted before the channel is up wait.
+  if (isolated)
+    source += QStringLiteral(R"(
+(function () {
+  var echo = null, waiting = [];
+  window.addEventListener('__benchout', function (e) {
+    var m = JSON.parse(e.detail);
+    if (echo) echo.post(m); else waiting.push(m);
+  });
+  new QWebChannel(qt.webChannelTransport, function (channel) {
+    echo = channel.objects.echo;
+    echo.message.connect(function (w) {
+      window.dispatchEvent(new CustomEvent('__benchin', { detail: JSON.stringify(w) }));
+    });
+    waiting.forEach(function (m) { echo.post(m); });
+    waiting = [];
+  });
+})();
+)");
   QWebEngineScript script;
   script.setName(QStringLiteral("webchannel"));
-  script.setSourceCode(QString::fromUtf8(library.readAll()));
+  script.setSourceCode(source);
   script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setWorldId(world);
   page->scripts().insert(script);
 
   view.resize(800, 650);
