@@ -5,8 +5,12 @@
 // served through orvawinehost under Wine too ("wine"; its Wine prefix is made
 // in --wineprefix when it is not there yet). Prints one JSON object.
 //
+// With --relaynative, the 64-bit plugin also through the relay built for this
+// machine ("bridgednative", against the 64-bit peer).
+//
 //   pluginbench --relay=MODRELAY --plugin64=LIB --plugin32=LIB --peer64=EXE
-//               --peer32=EXE [--log=FILE] [--calls=N] [--warmup=N] [--blocks=N]
+//               --peer32=EXE [--relaynative=EXE] [--log=FILE] [--calls=N]
+//               [--warmup=N] [--blocks=N]
 //               [--size=BYTES]... [--wineplugin=DLL --winehostdir=DIR
 //               --wineprefix=DIR [--winepeer=EXE.SO]]
 //
@@ -46,7 +50,7 @@ namespace {
 using clock_type = std::chrono::steady_clock;
 
 struct options {
-  std::string relay, plugin64, plugin32, peer64, peer32, log;
+  std::string relay, relaynative, plugin64, plugin32, peer64, peer32, log;
   std::string wineplugin, winehostdir, wineprefixdir, winepeer;
   int calls = 20000;
   int warmup = 500;
@@ -206,6 +210,7 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (auto v = argvalue(a, "relay"); !v.empty()) o.relay = v;
+    if (auto v = argvalue(a, "relaynative"); !v.empty()) o.relaynative = v;
     if (auto v = argvalue(a, "plugin64"); !v.empty()) o.plugin64 = v;
     if (auto v = argvalue(a, "plugin32"); !v.empty()) o.plugin32 = v;
     if (auto v = argvalue(a, "peer64"); !v.empty()) o.peer64 = v;
@@ -233,7 +238,7 @@ int main(int argc, char **argv) {
   if (!::mkdtemp(scratch.data())) return 1;
 
   callerpoll loop;
-  answerbox inbox, relayedbox;
+  answerbox inbox, relayedbox, nativebox;
   qxpenv inenv, relayedenv;
   relayedenv.watch = loop.watcher();
   relayedenv.later = loop.deferrer();
@@ -241,9 +246,15 @@ int main(int argc, char **argv) {
   relayedenv.send = [&relayedbox](pagemessage m) { relayedbox.put(m); };
   relayedenv.relaypath = o.relay;
   relayedenv.socketdir = scratch;
-  qxp inprocess(1), relayed(2);
+  qxpenv nativeenv = relayedenv;
+  nativeenv.send = [&nativebox](pagemessage m) { nativebox.put(m); };
+  nativeenv.relaypath = o.relaynative;
+  nativeenv.relayall = true;
+  qxp inprocess(1), relayed(2), native(4);
   inprocess.start(o.plugin64, inenv);
   relayed.start(o.plugin32, relayedenv);
+  const bool withnative = !o.relaynative.empty();
+  if (withnative) native.start(o.plugin64, nativeenv);
   // The Windows plugin: its first answer waits for Wine (and, once, for its
   // prefix); without one within two minutes it is left out.
   answerbox winebox;
@@ -267,14 +278,15 @@ int main(int argc, char **argv) {
   if (!startpeer({o.peer64}, scratch, peer64) || !startpeer({o.peer32}, scratch, peer32)) return 1;
   // The Windows plugins' baseline: the peer as a Winelib program under the
   // same Wine prefix, run the way the plugin host is.
-  const bool withwinepeer = withwine && !o.winepeer.empty() && startpeer(wineenv.wine->command(o.winepeer), scratch, peerwine);
+  const bool withwinepeer =
+      withwine && !o.winepeer.empty() && startpeer(wineenv.wine->command(o.winepeer), scratch, peerwine);
 
   std::string json = "{\"calls\":" + std::to_string(o.calls) + ",\"sizes\":[";
   bool ok = true;
   for (std::size_t s = 0; s < o.sizes.size(); ++s) {
     const std::string payload(o.sizes[s], 'x');
     std::map<std::string, std::vector<double>> us;
-    // The four ways take turns in short blocks, so that a change in the
+    // The ways take turns in short blocks, so that a change in the
     // machine's load meets all of them alike.
     const int blocks = o.blocks;
     for (int b = 0; ok && b < blocks; ++b) {
@@ -282,6 +294,7 @@ int main(int argc, char **argv) {
       ok = ok && measureplugin(inprocess, inbox, nullptr, payload, warmup, calls, us["inprocess"]);
       // Reported under "bridged", the name the benchmark's rows have always had.
       ok = ok && measureplugin(relayed, relayedbox, &loop, payload, warmup, calls, us["bridged"]);
+      if (withnative) ok = ok && measureplugin(native, nativebox, &loop, payload, warmup, calls, us["bridgednative"]);
       ok = ok && measureraw(peer64.fd, payload, warmup, calls, us["raw64"]);
       ok = ok && measureraw(peer32.fd, payload, warmup, calls, us["raw32"]);
       if (withwine) ok = ok && measureplugin(wine, winebox, &loop, payload, warmup, calls, us["wine"]);
@@ -298,6 +311,10 @@ int main(int argc, char **argv) {
   relayed.fini();
   inprocess.join();
   relayed.join();
+  if (withnative) {
+    native.fini();
+    native.join();
+  }
   if (withwine) {
     wine.fini();
     wine.join();

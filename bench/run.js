@@ -430,7 +430,7 @@ function plugincalls() {
     ? ['--wineplugin=' + b('benchechope64.qxp'), '--winehostdir=' + build, '--wineprefix=' + b('wineprefix'),
       ...(fs.existsSync(b('pingpeerwine.exe.so')) ? ['--winepeer=' + b('pingpeerwine.exe.so')] : [])] : [];
   const child = spawn(b('pluginbench'), ['--log=' + path.join(scratch, 'pluginbench.log'),
-    '--relay=' + path.join(build, 'modrelay'),
+    '--relay=' + path.join(build, 'modrelay'), '--relaynative=' + b('modrelaynative'),
     '--plugin64=' + b('libbenchecho64.so'), '--plugin32=' + b('libbenchecho32.so'),
     '--peer64=' + b('pingpeer64'), '--peer32=' + b('pingpeer32'), '--calls=20000', '--size=64', '--size=4096',
     ...wine],
@@ -443,6 +443,19 @@ function plugincalls() {
 }
 
 // ------------------------------------------------------------ report
+
+// Whether 32-bit x86 programs run here through an emulator registered with
+// the kernel (binfmt_misc) rather than natively.
+function i386emulated() {
+  try {
+    return fs.readdirSync('/proc/sys/fs/binfmt_misc').some((name) => {
+      if (!/i386|i486|i686|x86/.test(name) || /64/.test(name)) return false;
+      return fs.readFileSync(path.join('/proc/sys/fs/binfmt_misc', name), 'utf8').startsWith('enabled');
+    });
+  } catch {
+    return false;
+  }
+}
 
 function row(figure, unit, ours, baseline, better, goal, note = '') {
   const ratio = ours / baseline;
@@ -540,6 +553,16 @@ async function main() {
       size === raw.plugins.sizes[0] ? 'baseline: raw socket ping-pong with a 32-bit peer, run the same way as the relay' : ''));
     rows.push(row(`plugin bridged p99, ${b}`, 'us', size.bridged.p99_us, size.raw32.p99_us, 'lower', 1.3));
     rows.push(row(`plugin bridged calls/s, ${b}`, '1/s', size.bridged.per_s, size.raw32.per_s, 'higher', 0.75));
+    if (size.bridgednative) {
+      rows.push(row(`  relay built for this machine, p50, ${b}`, 'us', size.bridgednative.p50_us, size.raw64.p50_us, 'lower',
+        null, size === raw.plugins.sizes[0] ? 'the same relay built 64-bit, with the 64-bit plugin, against the 64-bit ' +
+          'peer: what the bridge costs where no emulator runs it' + (i386emulated() ? '; on this machine 32-bit ' +
+          'programs run under an emulator, which slows every pass of the relay and the plugin over the data' : '') : ''));
+      rows.push(row(`  relay built for this machine, p99, ${b}`, 'us', size.bridgednative.p99_us, size.raw64.p99_us, 'lower',
+        null));
+      rows.push(row(`  relay built for this machine, calls/s, ${b}`, '1/s', size.bridgednative.per_s, size.raw64.per_s,
+        'higher', null));
+    }
     if (size.wine) {
       const base = size.rawwine || size.raw64;
       rows.push(row(`plugin Windows (Wine) p50, ${b}`, 'us', size.wine.p50_us, base.p50_us, 'lower', 1.3,

@@ -182,7 +182,7 @@ void qxp::run() {
   }
   if (ispefile(loadpath()))
     runthroughwine(native);
-  else if (native)
+  else if (native && !env.relayall)
     runinprocess();
   else
     runthroughpipe();

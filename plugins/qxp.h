@@ -69,6 +69,9 @@ struct qxpenv {
   // answer) is done: the debug lines of a call answered there are written
   // after the answer has gone. Empty: written at once.
   std::function<void(std::function<void()>)> later{};
+  // A library built for this machine goes through the relay too, rather than
+  // being loaded here (the benchmark's relay built for this machine).
+  bool relayall = false;
 };
 
 // A native plugin: its calls, its worker thread and, while it is served, the
