@@ -36,18 +36,6 @@ void debugout(std::string_view line) {
   emit(whole);
 }
 
-void debugout(std::initializer_list<std::string_view> lines) {
-  std::string whole;
-  std::size_t size = 0;
-  for (std::string_view line : lines) size += line.size() + 1;
-  whole.reserve(size);
-  for (std::string_view line : lines) {
-    whole += line;
-    whole += '\n';
-  }
-  emit(whole);
-}
-
 void debuglines::add(std::string_view line) {
   text += line;
   text += '\n';

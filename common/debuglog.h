@@ -1,6 +1,5 @@
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -8,12 +7,10 @@
 // other developer-facing lines. Each call writes one whole line to standard
 // error, so lines from different threads never interleave.
 void debugout(std::string_view line);
-// Several lines at once, in one write: they stay together, and a busy caller
-// (the plugin relay traces every call) pays for one write instead of many.
-void debugout(std::initializer_list<std::string_view> lines);
-
 // Lines gathered over one short piece of work and written together when it
-// ends: one write for a busy turn of a loop instead of one per line.
+// ends, in one write: they stay together, and a busy caller (a turn of the
+// listener's loop, the plugin relay's trace of a call) pays for one write
+// instead of one per line.
 class debuglines {
  public:
   debuglines() = default;

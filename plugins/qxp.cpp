@@ -73,11 +73,8 @@ void qxp::answerready() {
   const bool open = got && answer(item.tag, reply);
   if (open) {
     auto trace = std::make_shared<debuglines>();
-    trace->add("qxp::runthroughpipe send msg");
-    trace->addloggable(calltext(item.fn));
-    trace->addloggable(calltext(item.data));
-    trace->add("qxp::runthroughpipe got msg");
-    trace->addloggable(reply);
+    tracerelaycall(*trace, calltext(item.fn), calltext(item.data));
+    tracerelayanswer(*trace, reply);
     if (env.later) env.later([trace] { trace->flush(); });
   }
   bool wake;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/ownedfd.h"
@@ -73,6 +74,13 @@ struct qxpenv {
   // being loaded here (the benchmark's relay built for this machine).
   bool relayall = false;
 };
+
+class debuglines;
+// The trace of a relayed call: its function and argument text, then its
+// answer. The texts are escaped: neither the page nor the plugin may forge a
+// line.
+void tracerelaycall(debuglines &trace, std::string_view fn, std::string_view data);
+void tracerelayanswer(debuglines &trace, std::string_view reply);
 
 // A native plugin: its calls, its worker thread and, while it is served, the
 // loaded library or the socket to its relay. Made on the UI thread; calls

@@ -11,6 +11,17 @@ std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 
 }  // namespace
 
+void tracerelaycall(debuglines &trace, std::string_view fn, std::string_view data) {
+  trace.add("qxp::runthroughpipe send msg");
+  trace.addloggable(fn);
+  trace.addloggable(data);
+}
+
+void tracerelayanswer(debuglines &trace, std::string_view reply) {
+  trace.add("qxp::runthroughpipe got msg");
+  trace.addloggable(reply);
+}
+
 void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
   debugout("qxp::runthroughpipe");
   relaylistener listener;
@@ -113,13 +124,10 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
     }
     // Each call's trace is written where it costs the call nothing: the
     // call's lines while the relay works on it, the answer's lines once the
-    // page has the answer. The texts are escaped: neither the page nor the
-    // plugin may forge a line.
+    // page has the answer.
     {
       debuglines trace;
-      trace.add("qxp::runthroughpipe send msg");
-      trace.addloggable(fn);
-      trace.addloggable(data);
+      tracerelaycall(trace, fn, data);
     }
     if (!sent || !replies->next(reply)) {
       reply.clear();
@@ -129,8 +137,7 @@ void qxp::runthroughpipe(const std::vector<std::string> &launcher) {
     const bool open = answer(item.tag, reply);
     {
       debuglines trace;
-      trace.add("qxp::runthroughpipe got msg");
-      trace.addloggable(reply);
+      tracerelayanswer(trace, reply);
     }
     if (!open) return;
   }

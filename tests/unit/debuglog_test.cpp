@@ -17,8 +17,7 @@ namespace {
 // Standard error sent to a file for the life of the object.
 class capturedstderr {
  public:
-  capturedstderr()
-      : path(std::filesystem::temp_directory_path() / ("debuglogtest." + std::to_string(::getpid()))) {
+  capturedstderr() : path(std::filesystem::temp_directory_path() / ("debuglogtest." + std::to_string(::getpid()))) {
     std::fflush(stderr);
     saved = ::dup(2);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
@@ -63,7 +62,10 @@ TEST(debuglog, lines_of_one_call_stay_together_whatever_other_threads_write) {
           debugout(name + " single " + std::to_string(i));
         } else {
           const std::string payload(3000, static_cast<char>('a' + t));
-          debugout({name + " send " + std::to_string(i), payload, ""});
+          debuglines three;
+          three.add(name + " send " + std::to_string(i));
+          three.add(payload);
+          three.add("");
         }
       }
     });

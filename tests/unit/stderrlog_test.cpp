@@ -69,8 +69,11 @@ TEST_F(stderrlogtest, own_lines_and_other_writers_lines_arrive_whole_in_both_cop
     // Debug lines of the program, written straight to both copies ...
     for (int w = 0; w < writers; ++w)
       threads.emplace_back([w] {
-        for (int i = 0; i < lines; ++i)
-          debugout({"own " + std::to_string(w) + " " + std::to_string(i), std::string(700, char('a' + w))});
+        for (int i = 0; i < lines; ++i) {
+          debuglines two;
+          two.add("own " + std::to_string(w) + " " + std::to_string(i));
+          two.add(std::string(700, char('a' + w)));
+        }
       });
     // ... and lines written to descriptor 2 as a sub-process or a library
     // does, in pieces, which pass through the copier.
