@@ -296,9 +296,11 @@ int main(int argc, char **argv) {
                      });
   });
 
+  startup.mark("engine profile and plugin host");
+
   // 11. The automation module.
   loadautomation(globals->lua.get());
-  startup.mark("engine profile, plugin host and automation.lua");
+  startup.mark("automation.lua");
 
   // 12. The sign-in listener.
   callbackserverconfig signin;
