@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QUrlQuery>
 #include <QWebEngineSettings>
+#include <utility>
 
 #include "browser/browserwindow.h"
 #include "common/debuglog.h"
@@ -40,6 +41,17 @@ loaderrordomain domainof(QWebEngineLoadingInfo::ErrorDomain d) {
   return loaderrordomain::none;
 }
 
+networkreach reachof(QNetworkInformation::Reachability r) {
+  switch (r) {
+    case QNetworkInformation::Reachability::Unknown:
+      return networkreach::unknown;
+    case QNetworkInformation::Reachability::Online:
+      return networkreach::online;
+    default:
+      return networkreach::offline;
+  }
+}
+
 std::string statusname(QWebEnginePage::RenderProcessTerminationStatus status) {
   switch (status) {
     case QWebEnginePage::NormalTerminationStatus:
@@ -69,16 +81,24 @@ pagekeeper::pagekeeper(browserwindow &window, const std::string &starturl, state
     QTimer::singleShot(0, this, [this] { loadstartpage("Try now"); });
     return true;
   };
+}
+
+void pagekeeper::watchnetwork() {
   // Where the system reports its network (a backend exists), its return ends
-  // the wait at once; otherwise the back-off alone decides.
-  if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
-    connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
-            [this](QNetworkInformation::Reachability r) {
-              if (r != QNetworkInformation::Reachability::Online || now != mode::waiting) return;
-              failures = 0;
-              loadstartpage("the network is reachable again");
-            });
-  }
+  // a wait at once; otherwise the back-off alone decides. Watched from the
+  // first wait on: until then the system's network plays no part, and
+  // loading its backend at start would delay the first page.
+  if (watchingnetwork) return;
+  watchingnetwork = true;
+  if (!QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) return;
+  QNetworkInformation *network = QNetworkInformation::instance();
+  lastreach = reachof(network->reachability());
+  connect(network, &QNetworkInformation::reachabilityChanged, this, [this](QNetworkInformation::Reachability r) {
+    const networkreach after = reachof(r);
+    if (!networkreturned(std::exchange(lastreach, after), after) || now != mode::waiting) return;
+    failures = 0;
+    loadstartpage("the network is reachable again");
+  });
 }
 
 void pagekeeper::loadstartpage(const std::string &why) {
@@ -157,6 +177,7 @@ void pagekeeper::onrendererended(QWebEnginePage::RenderProcessTerminationStatus 
   }
   debugout("page: reloading in " + std::to_string(wait->count()) + " ms");
   now = mode::waiting;
+  watchnetwork();
   showconnecting(reason, *wait);
   retrytimer.start(*wait);
 }
@@ -165,6 +186,7 @@ void pagekeeper::retrylater(const std::string &reason) {
   const std::chrono::milliseconds wait = retrydelay(failures++, jitter());
   debugout("page: start page failed: " + reason + "; next try in " + std::to_string(wait.count()) + " ms");
   now = mode::waiting;
+  watchnetwork();
   setup(false);
   showconnecting(reason, wait);
   retrytimer.start(wait);

@@ -39,6 +39,7 @@ class pagekeeper : public QObject {
   void onrendererended(QWebEnginePage::RenderProcessTerminationStatus status, int exitcode);
   void retrylater(const std::string &reason);
   void showconnecting(const std::string &reason, std::optional<std::chrono::milliseconds> nexttry);
+  void watchnetwork();
   void seterrorpages(bool on);
   void setup(bool isup);
 
@@ -50,4 +51,6 @@ class pagekeeper : public QObject {
   bool up = true;
   unsigned failures = 0;
   rendererrestarts restarts;
+  bool watchingnetwork = false;
+  networkreach lastreach = networkreach::unknown;
 };

@@ -52,3 +52,7 @@ std::optional<std::chrono::milliseconds> rendererrestarts::onended(clock::time_p
   if (earlier == 0) return std::chrono::milliseconds(0);
   return retrydelay(earlier - 1, jitter);
 }
+
+bool networkreturned(networkreach before, networkreach now) {
+  return before == networkreach::offline && now == networkreach::online;
+}

@@ -5,6 +5,12 @@
 #include <optional>
 #include <string>
 
+// What the system reports of its network.
+enum class networkreach { unknown, offline, online };
+// Whether a report of `now` after `before` is the network coming back. The
+// first report of a backend, after `unknown`, is the state it found.
+bool networkreturned(networkreach before, networkreach now);
+
 // How the engine says a load failed: its error domains, in its order.
 enum class loaderrordomain { none, internal, connection, certificate, http, ftp, dns, httpstatus };
 

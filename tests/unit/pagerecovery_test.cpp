@@ -31,6 +31,15 @@ TEST(pagerecovery, the_wait_doubles_from_two_seconds_to_a_minute_and_jitter_only
   EXPECT_GE(retrydelay(1000, 0.999), milliseconds(45000));
 }
 
+TEST(pagerecovery, only_a_change_from_offline_to_online_is_the_network_returning) {
+  using enum networkreach;
+  EXPECT_TRUE(networkreturned(offline, online));
+  // A backend's first report is the state it found, not a change.
+  EXPECT_FALSE(networkreturned(unknown, online));
+  EXPECT_FALSE(networkreturned(online, online));
+  EXPECT_FALSE(networkreturned(online, offline));
+}
+
 TEST(pagerecovery, a_renderer_that_keeps_ending_is_reloaded_five_times_in_two_minutes) {
   rendererrestarts restarts;
   const auto t0 = rendererrestarts::clock::now();
