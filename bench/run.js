@@ -252,12 +252,13 @@ async function startupandmemory(svc) {
     desktop: () => new program('desktop', svc.origin),
     minimal: () => new program('minimal', svc.origin),
     minimalverbose: () => new program('minimal', svc.origin, verbose),
+    minimalisolated: () => new program('minimal', svc.origin, [], ['--isolated']),
   };
-  const startup = { desktop: [], minimal: [], minimalverbose: [] };
+  const startup = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
   // The same split by the page's own clock: until its navigation started,
   // and from there to its load event.
-  const navigation = { desktop: [], minimal: [], minimalverbose: [] };
-  const pageload = { desktop: [], minimal: [], minimalverbose: [] };
+  const navigation = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
+  const pageload = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
   const memory = { desktop: [], minimal: [] };
   // Where the program's own start-up time goes, from its start-up lines.
   const phases = new Map();
@@ -541,6 +542,10 @@ async function main() {
       null),
     row('  bare browser with verbose engine log', 'ms', median(s.minimalverbose), median(s.minimal), 'lower', null,
       'the bare browser with the --enable-logging --v=1 switches the program uses'),
+    row('  bare browser, channel in an isolated world', 'ms', median(s.minimalisolated), median(s.minimal), 'lower',
+      null),
+    row('    its navigation to the load event', 'ms', median(raw.pageload.minimalisolated), median(raw.pageload.minimal),
+      'lower', null),
     ...Object.entries(raw.phases || {}).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
     row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05));
   if (rt) rows.push(
