@@ -254,12 +254,11 @@ int main(int argc, char **argv) {
   installdownloads(profile.get(), globals->datadir);
   desktop.profile = profile.get();
   QObject plugindownloads;
-  const qxpenv pluginenv = desktopqxpenv(topage, globals->datadir, balloons);
+  const qxpenv pluginenv = desktopqxpenv(topage, makepagesinkhere(globals->app->client), globals->datadir, balloons);
   pluginhost plugins(globals->plugins, pluginenv, plugindownloader(downloaddir(globals->datadir), plugindownloads),
                      {globals->serviceorigin, buildconfig::signingkey});
   updater updates({globals->serviceorigin, downloaddir(globals->datadir), balloons,
-                   [&globals](pendingupdate update) { globals->update = std::move(update); },
-                   buildconfig::signingkey});
+                   [&globals](pendingupdate update) { globals->update = std::move(update); }, buildconfig::signingkey});
   traymenuadapter pagemenu(globals->tray);
   pluginrequestsadapter pageplugins(plugins);
   // Set once the sign-in listener has started: another user's copy holds its

@@ -27,3 +27,7 @@ pagesink makepagesink(std::weak_ptr<browserclient> client) {
         ui, [client, m = std::move(m)] { delivertopage(client.lock().get(), m); }, Qt::QueuedConnection);
   };
 }
+
+pagesink makepagesinkhere(std::weak_ptr<browserclient> client) {
+  return [client = std::move(client)](const pagemessage &m) { delivertopage(client.lock().get(), m); };
+}

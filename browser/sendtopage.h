@@ -11,3 +11,6 @@ class browserclient;
 // delivers it only to a connected service document; it is dropped silently
 // when the client is gone or has no valid main browser with a main frame.
 pagesink makepagesink(std::weak_ptr<browserclient> client);
+// The UI-thread half alone: delivers at once. Called only on the UI thread,
+// by a caller that answers the page's request while it still handles it.
+pagesink makepagesinkhere(std::weak_ptr<browserclient> client);

@@ -22,9 +22,10 @@ class notifierwatch : public readwatch {
 };
 }  // namespace
 
-qxpenv desktopqxpenv(pagesink send, const std::string &datadir, balloonsink balloons) {
+qxpenv desktopqxpenv(pagesink send, pagesink deliver, const std::string &datadir, balloonsink balloons) {
   qxpenv env;
   env.send = std::move(send);
+  env.deliver = std::move(deliver);
   env.socketdir = runtimedir();
   env.watch = [](int fd, std::function<void()> ready) -> std::unique_ptr<readwatch> {
     return std::make_unique<notifierwatch>(fd, std::move(ready));

@@ -24,15 +24,51 @@ qxp::~qxp() {
 
 bool qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
   bool queued = true;
+  bool wait = false;
   {
     std::lock_guard<std::mutex> lock(direct);
-    if (!senddirect(requestid, fn, data))
+    if (!senddirect(requestid, fn, data)) {
+      // Only a call the worker takes at once is waited for.
+      wait = env.deliver && inprocess.load(std::memory_order_acquire) && !busy.load(std::memory_order_acquire) &&
+             calls.empty() && !closed();
+      if (wait) {
+        meettag = requestid;
+        meet.store(callerwaits, std::memory_order_release);
+      }
       queued = calls.push(qxpcall{fn, data, requestid, false, false});
-    else if (callerreads)
+    } else if (callerreads) {
       return true;
+    }
   }
   pending.post();
+  if (wait) awaitanswer();
   return queued;
+}
+
+namespace {
+// One turn of a short wait for another core.
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
+}  // namespace
+
+void qxp::awaitanswer() {
+  const auto until = std::chrono::steady_clock::now() + env.meetwait;
+  int state;
+  while ((state = meet.load(std::memory_order_acquire)) != answerhanded) {
+    if (state == callerwaits && std::chrono::steady_clock::now() >= until) {
+      int expected = callerwaits;
+      if (meet.compare_exchange_strong(expected, nomeeting)) return;
+    }
+    relax();
+  }
+  pagemessage m(std::string(msg::qxpcallcompleted), {std::move(meettag), std::move(meetanswer)});
+  meet.store(nomeeting, std::memory_order_release);
+  env.deliver(std::move(m));
 }
 
 bool qxp::senddirect(const std::string &requestid, const std::string &fn, const std::string &data) {
@@ -161,6 +197,16 @@ qxpcall qxp::take() {
 bool qxp::answer(const std::string &tag, std::string result) {
   answering.fetch_add(1);
   const bool open = !shut.load();
+  int expected = callerwaits;
+  if (open && meet.compare_exchange_strong(expected, workeranswers)) {
+    if (tag == meettag) {
+      meetanswer = std::move(result);
+      meet.store(answerhanded, std::memory_order_release);
+      answering.fetch_sub(1);
+      return open;
+    }
+    meet.store(callerwaits, std::memory_order_release);
+  }
   if (open && env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
   answering.fetch_sub(1);
   return open;
@@ -204,13 +250,18 @@ void qxp::runinprocess() {
 
   // Once closed, no further plugin call: the library stays loaded.
   handlecall(inicall, "");
+  inprocess.store(true, std::memory_order_release);
   for (;;) {
     const qxpcall item = take();
     if (closed()) return;
     if (item.fini) break;
+    busy.store(true, std::memory_order_release);
     // The result is copied before the plugin is called again.
     const char *result = handlecall(item.fn.c_str(), item.data.c_str());
-    if (!answer(item.tag, result ? std::string(result) : std::string())) return;
+    std::string text = result ? std::string(result) : std::string();
+    // Idle from here: a call made once this answer is out is taken next.
+    busy.store(false, std::memory_order_release);
+    if (!answer(item.tag, std::move(text))) return;
   }
   handlecall(finicall, "");
   ::dlclose(module);

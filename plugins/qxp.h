@@ -66,6 +66,17 @@ struct qxpenv {
   // waking the worker; `send` is then also called on that thread. Empty: the
   // worker reads every answer.
   readwatcher watch{};
+  // Delivers an answer to the page at once, on the calling thread, within
+  // what that thread is doing. With it, the calling thread waits a moment for
+  // the answer of a call it has just given an idle in-process plugin, and
+  // delivers that answer itself: it then leaves with the page channel's
+  // reply to the request instead of after it, and the page wakes once.
+  // Empty: every in-process answer goes through `send`.
+  std::function<void(pagemessage)> deliver{};
+  // How long the calling thread waits for that answer; past it, the worker
+  // sends the answer through `send`. Long enough for an idle worker to wake
+  // and echo; a slower plugin costs the calling thread no more than this.
+  std::chrono::microseconds meetwait{200};
   // Runs work on the calling thread once what it is doing now (delivering an
   // answer) is done: the debug lines of a call answered there are written
   // after the answer has gone. Empty: written at once.
@@ -161,9 +172,12 @@ class alignas(64) qxp {
   // Calling thread, from the watch: reads and delivers the answer of the
   // call that call() sent, or leaves a failed read to the worker.
   void answerready();
-  // Sends the answer to the page; false once the plugin is closed (nothing
-  // sent).
+  // Sends the answer to the page, or hands it to the calling thread waiting
+  // for it; false once the plugin is closed (nothing sent).
   bool answer(const std::string &tag, std::string result);
+  // Calling thread: waits up to env.meetwait for the answer of the call just
+  // queued (see `meet`) and delivers it; past that, the worker sends it.
+  void awaitanswer();
   bool closed() const { return shut.load(); }
   // The library as the worker opens it: its descriptor's /proc path.
   std::string loadpath() const;
@@ -199,6 +213,20 @@ class alignas(64) qxp {
   // The relay's answers, read by the worker or, while `callerreads`, by the
   // calling thread (set by the worker before the relay is made direct).
   std::optional<pipereader> replies;
+  // The calling thread waiting for the answer of the one call it has just
+  // queued to an idle in-process worker: `meettag` is written by the caller
+  // before it sets `callerwaits`; the worker that moves `callerwaits` on to
+  // `workeranswers` owns the meeting, writes `meetanswer` and sets
+  // `answerhanded`. A caller that stops waiting takes `callerwaits` back to
+  // `nomeeting` first, and the worker then sends the answer as usual.
+  enum meeting : int { nomeeting, callerwaits, workeranswers, answerhanded };
+  std::atomic<int> meet{nomeeting};
+  std::string meettag;
+  std::string meetanswer;
+  // Set by the worker: it calls the library in this process, and is in a
+  // call (between taking it and answering it).
+  std::atomic<bool> inprocess{false};
+  std::atomic<bool> busy{false};
   // Calling thread only: the watch on the relay's socket and its descriptor.
   std::unique_ptr<readwatch> watch;
   int watchedfd = -1;

@@ -95,6 +95,41 @@ TEST(qxpinprocess, stop_is_taken_before_calls_still_waiting) {
   EXPECT_EQ(answersof(page.received()), (answers{{"1", "slept"}}));
 }
 
+// With `deliver`, a call given to an idle in-process worker is answered to
+// the calling thread before call() returns; one the worker does not answer
+// within the wait goes through the page sink as any other. Nothing is
+// answered twice, and the calls after a slow one meet again.
+TEST(qxpinprocess, the_caller_delivers_a_quick_answer_itself_and_leaves_a_slow_one_to_the_worker) {
+  scratchdir dir;
+  pagerecorder page;
+  std::vector<pagemessage> delivered;
+  const std::string lib = dir.copyplugin(TESTPLUGIN64, "p64");
+  qxp plugin(1);
+  qxpenv env = envfor(page, dir);
+  env.deliver = [&delivered](pagemessage m) { delivered.push_back(std::move(m)); };
+  env.meetwait = std::chrono::milliseconds(500);
+  plugin.start(lib, env);
+  ASSERT_TRUE(waitforlog(lib, "ini|"));
+  for (int i = 0; i < 20 && delivered.empty(); ++i) {
+    const std::size_t sent = page.received().size();
+    plugin.call("warm", "echo", "w");
+    if (delivered.empty()) page.waitfor(sent + 1);
+  }
+  ASSERT_FALSE(delivered.empty());
+  delivered.clear();
+  const std::size_t sent = page.received().size();
+
+  plugin.call("1", "echo", "a");
+  plugin.call("2", "slow", "800");
+  EXPECT_EQ(answersof(delivered), (answers{{"1", "a"}}));
+  EXPECT_EQ(answersof(page.waitfor(sent + 1)).back(), answers::value_type("2", "slept"));
+  plugin.call("3", "echo", "b");
+  EXPECT_EQ(answersof(delivered), (answers{{"1", "a"}, {"3", "b"}}));
+  EXPECT_EQ(page.received().size(), sent + 1);
+  plugin.fini();
+  plugin.join();
+}
+
 TEST(qxprelayed, calls_travel_through_modrelay_as_name_bar_argument) {
   scratchdir dir;
   pagerecorder page;
