@@ -45,26 +45,16 @@ bool qxp::call(const std::string &requestid, const std::string &fn, const std::s
   return queued;
 }
 
-namespace {
-// One turn of a short wait for another core.
-void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield");
-#endif
-}
-}  // namespace
-
 void qxp::awaitanswer() {
   const auto until = std::chrono::steady_clock::now() + env.meetwait;
   int state;
+  // Yielding rather than spinning: a worker woken on this core runs at once.
   while ((state = meet.load(std::memory_order_acquire)) != answerhanded) {
     if (state == callerwaits && std::chrono::steady_clock::now() >= until) {
       int expected = callerwaits;
       if (meet.compare_exchange_strong(expected, nomeeting)) return;
     }
-    relax();
+    std::this_thread::yield();
   }
   pagemessage m(std::string(msg::qxpcallcompleted), {std::move(meettag), std::move(meetanswer)});
   meet.store(nomeeting, std::memory_order_release);
