@@ -249,7 +249,8 @@ void qxp::runinprocess() {
     // The result is copied before the plugin is called again.
     const char *result = handlecall(item.fn.c_str(), item.data.c_str());
     std::string text = result ? std::string(result) : std::string();
-    // Idle from here: a call made once this answer is out is taken next.
+    // Idle before the answer goes out: a call made once the page has it finds
+    // the worker free, and may wait for its answer (see call()).
     busy.store(false, std::memory_order_release);
     if (!answer(item.tag, std::move(text))) return;
   }
