@@ -187,17 +187,16 @@ qxpcall qxp::take() {
 bool qxp::answer(const std::string &tag, std::string result) {
   answering.fetch_add(1);
   const bool open = !shut.load();
+  // A caller waiting for another call (this worker still held an earlier
+  // one when it began to wait) keeps waiting.
+  bool handed = false;
   int expected = callerwaits;
   if (open && meet.compare_exchange_strong(expected, workeranswers)) {
-    if (tag == meettag) {
-      meetanswer = std::move(result);
-      meet.store(answerhanded, std::memory_order_release);
-      answering.fetch_sub(1);
-      return open;
-    }
-    meet.store(callerwaits, std::memory_order_release);
+    handed = tag == meettag;
+    if (handed) meetanswer = std::move(result);
+    meet.store(handed ? answerhanded : callerwaits, std::memory_order_release);
   }
-  if (open && env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
+  if (open && !handed && env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
   answering.fetch_sub(1);
   return open;
 }
