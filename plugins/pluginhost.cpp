@@ -91,10 +91,10 @@ void pluginhost::makeqxpcall(int number, const std::string &fn, const std::strin
     if (!plugin->call(requestid, fn, data)) {
       debugout("plugin " + std::to_string(plugin->id) + " has " + std::to_string(qxp::capacity) + " calls waiting; " +
                loggable(fn) + " answered empty");
-      send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));
+      send(callcompleted(requestid, {}));
     }
   }
-  if (!matched) send(pagemessage(std::string(msg::qxpcallcompleted), {requestid, std::string()}));
+  if (!matched) send(callcompleted(requestid, {}));
 }
 
 void pluginhost::downloadfinished(downloadresult result, const replacementfile *signature) {

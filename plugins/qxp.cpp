@@ -56,7 +56,7 @@ void qxp::awaitanswer() {
     }
     std::this_thread::yield();
   }
-  pagemessage m(std::string(msg::qxpcallcompleted), {std::move(meettag), std::move(meetanswer)});
+  pagemessage m = callcompleted(std::move(meettag), std::move(meetanswer));
   meet.store(nomeeting, std::memory_order_release);
   env.deliver(std::move(m));
 }
@@ -196,7 +196,7 @@ bool qxp::answer(const std::string &tag, std::string result) {
     if (handed) meetanswer = std::move(result);
     meet.store(handed ? answerhanded : callerwaits, std::memory_order_release);
   }
-  if (open && !handed && env.send) env.send(pagemessage(std::string(msg::qxpcallcompleted), {tag, std::move(result)}));
+  if (open && !handed && env.send) env.send(callcompleted(tag, std::move(result)));
   answering.fetch_sub(1);
   return open;
 }

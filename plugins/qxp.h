@@ -86,6 +86,11 @@ struct qxpenv {
   bool relayall = false;
 };
 
+// The page's answer to a plugin call: its request id and the plugin's result.
+inline pagemessage callcompleted(std::string tag, std::string result) {
+  return pagemessage(std::string(msg::qxpcallcompleted), {std::move(tag), std::move(result)});
+}
+
 class debuglines;
 // The trace of a relayed call: its function and argument text, then its
 // answer. The texts are escaped: neither the page nor the plugin may forge a
