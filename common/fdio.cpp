@@ -75,6 +75,13 @@ ssize_t readsome(int fd, void *data, std::size_t size) {
   }
 }
 
+ssize_t readsomewhenready(int fd, void *data, std::size_t size) {
+  pollfd p{fd, POLLIN, 0};
+  while (::poll(&p, 1, -1) < 0)
+    if (errno != EINTR) return -1;
+  return readsome(fd, data, size);
+}
+
 int waitreadable(int fd, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {

@@ -32,6 +32,12 @@ bool sendall(int fd, std::string_view data);
 // One read of what is there, at most `size` bytes: the count, 0 at the end of
 // the stream, -1 on an error.
 ssize_t readsome(int fd, void *data, std::size_t size);
+// The same, but the wait for data is made in poll(). A reader blocked in
+// read() on a Unix-domain socket is also woken whenever its peer takes in a
+// message this side sent (the kernel's wake-up for write space does not say
+// what it is for), and goes back to sleep: in a ping-pong that is an extra
+// sleep and wake-up per message. poll() is woken for data only.
+ssize_t readsomewhenready(int fd, void *data, std::size_t size);
 
 // Waits up to `wait` until `fd` can be read (or its peer has hung up); a
 // signal does not end the wait early. As poll(): 1 ready, 0 time is up, -1
