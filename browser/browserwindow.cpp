@@ -179,7 +179,7 @@ void browserwindow::sendtomainframe(const pagemessage &m) {
     debugout("page bridge: no service page connected, message for the page dropped: " + m.name);
     return;
   }
-  if (auto out = ids.outbound(m)) emit bridge->message(out->tojson());
+  if (auto out = ids.outbound(m)) bridge->send(out->tojson());
 }
 
 void browserwindow::loadurl(const std::string &url) {

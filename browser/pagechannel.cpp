@@ -1,6 +1,27 @@
 #include "browser/pagechannel.h"
 
-void pagechannel::post(const QJsonArray &wire, int document) { on.post(pagemessage::fromjson(wire), document); }
+#include <QThread>
+#include <utility>
+
+QJsonArray pagechannel::post(const QJsonArray &wire, int document) {
+  QJsonArray mine;
+  QJsonArray *const outer = std::exchange(reply, &mine);
+  const int outerlevel = std::exchange(replylevel, QThread::currentThread()->loopLevel());
+  on.post(pagemessage::fromjson(wire), document);
+  reply = outer;
+  replylevel = outerlevel;
+  return mine;
+}
+
+void pagechannel::send(const QJsonArray &wire) {
+  if (reply && replylevel == QThread::currentThread()->loopLevel()) {
+    reply->append(wire);
+    return;
+  }
+  if (reply)
+    for (const QJsonValue &held : std::exchange(*reply, QJsonArray())) emit message(held.toArray());
+  emit message(wire);
+}
 
 QJsonObject pagechannel::newdocument() {
   return {{QStringLiteral("document"), on.newdocument()}, {QStringLiteral("menus"), menus}};

@@ -12,8 +12,8 @@
 // "orvabridge" to the relay script, which runs in the page's top frame in a
 // script world of its own. The relay connects with newdocument(), which gives
 // the document its number; it then posts the page's messages with post(),
-// tagged with that number. Messages for the page go out through the message()
-// signal. Both use the wire form [name, arg0, arg1, ...].
+// tagged with that number. Messages for the page go out through send(). Both
+// use the wire form [name, arg0, arg1, ...].
 class pagechannel : public QObject {
   Q_OBJECT
  public:
@@ -28,7 +28,9 @@ class pagechannel : public QObject {
   };
   explicit pagechannel(handlers on, QObject *parent = nullptr) : QObject(parent), on(std::move(on)) {}
 
-  Q_INVOKABLE void post(const QJsonArray &wire, int document);
+  // Answers with the messages for the page that were sent while the post was
+  // handled, oldest first.
+  Q_INVOKABLE QJsonArray post(const QJsonArray &wire, int document);
   // Answers {"document": its number, "menus": menuentries()}. The relay
   // listens to message() before it asks, so everything sent after this
   // answer reaches that document.
@@ -42,10 +44,22 @@ class pagechannel : public QObject {
   // Notes the entry a "winInsertMenu" names; true when it is a new one.
   bool notemenuentry(const pagemessage &insert);
 
+  // Sends a message to the page. One sent while a post is handled (an answer
+  // made at once) goes in the channel's reply to that post, which is sent
+  // anyway: one message to the renderer instead of two. Any other goes out
+  // with message() at once, after those still held, so that the page gets
+  // them in the order they were sent.
+  void send(const QJsonArray &wire);
+
  signals:
   void message(const QJsonArray &wire);
 
  private:
   handlers on;
   QJsonArray menus;
+  // The reply of the post being handled, and the level of the UI thread's
+  // event loop it is handled on: what a nested loop (a dialog) sends is not
+  // held until the handler returns.
+  QJsonArray *reply = nullptr;
+  int replylevel = 0;
 };

@@ -57,7 +57,7 @@
       var m = parse(event.detail);
       if (!Array.isArray(m)) return;
       if (m[0] === 'hello' && native) tell('connected', menus);
-      else if (m[0] === 'post' && native && Array.isArray(m[1])) native.post(m[1], document);
+      else if (m[0] === 'post' && native && Array.isArray(m[1])) native.post(m[1], document, delivered);
     });
 
     // Only a trusted click counts: a page's script cannot make one, and a
@@ -70,14 +70,21 @@
       true,
     );
 
-    // The native side delivers only once it has numbered this document;
-    // anything before that was meant for an earlier one.
+    // The native side's messages for the page come with message(), and those
+    // it sent while it handled a post in its reply to that post. They are
+    // delivered only once it has numbered this document; anything before
+    // that was meant for an earlier one.
+    function deliver(wire) {
+      if (native) tell('message', wire);
+    }
+    function delivered(wires) {
+      if (Array.isArray(wires)) wires.forEach(deliver);
+    }
+
     new channelctor(transport, function (channel) {
       var obj = channel && channel.objects && channel.objects.orvabridge;
       if (!obj || !obj.message || typeof obj.newdocument !== 'function') return;
-      obj.message.connect(function (wire) {
-        if (native) tell('message', wire);
-      });
+      obj.message.connect(deliver);
       obj.newdocument(function (answer) {
         if (!answer || typeof answer.document !== 'number') return;
         document = answer.document;

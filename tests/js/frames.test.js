@@ -174,6 +174,17 @@ test('the relay passes messages on only for the document the native side numbere
   assert.deepEqual([native.sent, native.documents, win.__orvaRelayDocument], [[['winNotification', 't', 'x']], [3], 3]);
 });
 
+test('messages in the native reply to a post reach the page, in order', () => {
+  const win = fakewindow(origin);
+  start(win, config);
+  const native = withrelay(win);
+  native.post = (wire, doc, done) => done([['onActivate', 'first'], ['onActivate', 'second']]);
+  const heard = [];
+  win.winOnActivate((text) => heard.push(text));
+  win.winToggle();
+  assert.deepEqual(heard, ['first', 'second']);
+});
+
 test('the relay tells the native side of a link only for a click the user made', () => {
   const win = fakewindow(origin);
   let onclick;
