@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "common/fdio.h"
@@ -48,18 +49,36 @@ void debuglines::flush() {
 }
 
 namespace {
+bool plain(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte != 0x7f && c != '\\';
+}
+
+// Whether any of the eight bytes in `word` is no plain byte (the classic
+// tests for a byte below a bound and for a zero byte, which never miss one).
+bool hasescape(std::uint64_t word) {
+  constexpr std::uint64_t ones = 0x0101010101010101, high = 0x8080808080808080;
+  const auto haszero = [&](std::uint64_t v) { return (v - ones) & ~v & high; };
+  return ((word - ones * 0x20) & ~word & high) | haszero(word ^ (ones * 0x7f)) | haszero(word ^ (ones * '\\'));
+}
+
+// Where the run of plain bytes from `at` ends. Relayed calls log their data
+// and their answers, which are mostly plain: eight bytes are checked at once.
+std::size_t plainrun(std::string_view text, std::size_t at) {
+  for (std::uint64_t word; at + sizeof word <= text.size(); at += sizeof word) {
+    std::memcpy(&word, text.data() + at, sizeof word);
+    if (hasescape(word)) break;
+  }
+  while (at < text.size() && plain(text[at])) ++at;
+  return at;
+}
+
 void appendloggable(std::string &line, std::string_view text) {
   static constexpr char hex[] = "0123456789abcdef";
-  const auto plain = [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x20 && byte != 0x7f && c != '\\';
-  };
   line.reserve(line.size() + text.size());
-  // Runs of plain bytes are copied whole: a relayed call logs its data and
-  // its answer, which are mostly plain.
+  // Runs of plain bytes are copied whole.
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = at;
-    while (end < text.size() && plain(text[end])) ++end;
+    const std::size_t end = plainrun(text, at);
     line.append(text, at, end - at);
     if (end == text.size()) break;
     const auto byte = static_cast<unsigned char>(text[end]);

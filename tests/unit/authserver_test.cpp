@@ -139,6 +139,11 @@ TEST(authrequest, logged_target_cannot_break_or_colour_the_line) {
   EXPECT_EQ(loggable("/a?b=%20c"), "/a?b=%20c");
   EXPECT_EQ(loggable("/a\r\nfake line\x1b[31m\\"), "/a\\x0d\\x0afake line\\x1b[31m\\x5c");
   EXPECT_EQ(loggable("/caf\xc3\xa9"), "/caf\xc3\xa9");
+  // Long plain runs are scanned a word at a time; what ends them is still found.
+  EXPECT_EQ(loggable("/abcdefghijklmno\x7fpqrstuvw\x1fxyz\xff\xfe"
+                     "0123456789\\"),
+            "/abcdefghijklmno\\x7fpqrstuvw\\x1fxyz\xff\xfe"
+            "0123456789\\x5c");
 }
 
 TEST(authrequest, only_a_top_level_navigation_to_this_listener_may_complete_sign_in) {
