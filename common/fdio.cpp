@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 bool readall(int fd, void *data, std::size_t size) {
   auto *at = static_cast<char *>(data);
@@ -75,11 +76,22 @@ ssize_t readsome(int fd, void *data, std::size_t size) {
   }
 }
 
-ssize_t readsomewhenready(int fd, void *data, std::size_t size) {
-  pollfd p{fd, POLLIN, 0};
-  while (::poll(&p, 1, -1) < 0)
-    if (errno != EINTR) return -1;
+ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin) {
+  if (!readablewithin(fd, spin)) {
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, -1) < 0)
+      if (errno != EINTR) return -1;
+  }
   return readsome(fd, data, size);
+}
+
+bool readablewithin(int fd, std::chrono::microseconds spin) {
+  const auto until = std::chrono::steady_clock::now() + spin;
+  for (; std::chrono::steady_clock::now() < until; std::this_thread::yield()) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) return true;
+  }
+  return false;
 }
 
 int waitreadable(int fd, std::chrono::milliseconds wait) {

@@ -25,10 +25,12 @@ class callerpoll {
   // that is on to have data and runs those that do; false when none is on
   // (the worker reads the answers).
   bool runonce(int timeoutms);
+  // Runs the work left for later now, as the event loop does once the
+  // answer delivered within a call has gone.
+  void rundeferred();
 
  private:
   struct watch;
-  void rundeferred();
   std::vector<watch *> watches;
   std::vector<std::function<void()>> deferred;
 };

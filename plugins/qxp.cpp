@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/debuglog.h"
+#include "common/fdio.h"
 #include "plugins/winerelay.h"
 #include "protocol/handlecall.h"
 #include "protocol/machinecheck.h"
@@ -25,6 +26,7 @@ qxp::~qxp() {
 bool qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
   bool queued = true;
   bool wait = false;
+  int relayfd = -1;
   {
     std::lock_guard<std::mutex> lock(direct);
     if (!senddirect(requestid, fn, data)) {
@@ -37,8 +39,15 @@ bool qxp::call(const std::string &requestid, const std::string &fn, const std::s
       }
       queued = calls.push(qxpcall{fn, data, requestid, false, false});
     } else if (callerreads) {
-      return true;
+      relayfd = directfd;
     }
+  }
+  if (relayfd >= 0) {
+    // The relay answers within microseconds: met here, the answer leaves
+    // with what this thread is doing (the page channel's reply), and no
+    // sleeping thread has to be woken for it.
+    if (readablewithin(relayfd, env.meetwait)) answerready();
+    return true;
   }
   pending.post();
   if (wait) awaitanswer();
@@ -95,13 +104,20 @@ void qxp::answerready() {
   // order of their calls.
   std::string reply;
   const bool got = replies->next(reply);
-  const qxpcall &item = *sentcall;
-  const bool open = got && answer(item.tag, reply);
+  qxpcall &item = *sentcall;
+  const bool open = got && answer(item.tag, reply, true);
   if (open) {
-    auto trace = std::make_shared<debuglines>();
-    tracerelaycall(*trace, calltext(item.fn), calltext(item.data));
-    tracerelayanswer(*trace, reply);
-    if (env.later) env.later([trace] { trace->flush(); });
+    // The lines are made, not only written, once the answer has gone: making
+    // a large call's lines safe for the log costs more than the call.
+    auto lines = [fn = std::move(item.fn), data = std::move(item.data), reply = std::move(reply)] {
+      debuglines trace;
+      tracerelaycall(trace, calltext(fn), calltext(data));
+      tracerelayanswer(trace, reply);
+    };
+    if (env.later)
+      env.later(std::move(lines));
+    else
+      lines();
   }
   bool wake;
   {
@@ -184,7 +200,7 @@ qxpcall qxp::take() {
   }
 }
 
-bool qxp::answer(const std::string &tag, std::string result) {
+bool qxp::answer(const std::string &tag, std::string result, bool oncaller) {
   answering.fetch_add(1);
   const bool open = !shut.load();
   // A caller waiting for another call (this worker still held an earlier
@@ -196,7 +212,8 @@ bool qxp::answer(const std::string &tag, std::string result) {
     if (handed) meetanswer = std::move(result);
     meet.store(handed ? answerhanded : callerwaits, std::memory_order_release);
   }
-  if (open && !handed && env.send) env.send(callcompleted(tag, std::move(result)));
+  const auto &sink = oncaller && env.deliver ? env.deliver : env.send;
+  if (open && !handed && sink) sink(callcompleted(tag, std::move(result)));
   answering.fetch_sub(1);
   return open;
 }

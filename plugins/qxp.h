@@ -62,9 +62,10 @@ struct qxpenv {
   // How long a started relay may take to connect.
   std::chrono::milliseconds connectwait{relayconnectwait};
   // With a watcher, a call written to an idle relay by call() has its answer
-  // read and delivered by the calling thread as soon as it arrives, without
-  // waking the worker; `send` is then also called on that thread. Empty: the
-  // worker reads every answer.
+  // read and delivered by the calling thread, without waking the worker:
+  // call() waits up to `meetwait` for it, and past that the watch runs once
+  // it arrives. It goes through `deliver` then, or `send` without one, on
+  // that thread. Empty: the worker reads every answer.
   readwatcher watch{};
   // Delivers an answer to the page at once, on the calling thread, within
   // what that thread is doing. With it, the calling thread waits a moment for
@@ -73,8 +74,9 @@ struct qxpenv {
   // reply to the request instead of after it, and the page wakes once.
   // Empty: every in-process answer goes through `send`.
   std::function<void(pagemessage)> deliver{};
-  // How long the calling thread waits for that answer; past it, the worker
-  // sends the answer through `send`. Long enough for an idle worker to wake
+  // How long the calling thread waits for that answer (or a relay's, see
+  // `watch`); past it, the worker sends the answer through `send` (or the
+  // watch delivers the relay's). Long enough for an idle worker to wake
   // and echo; a slower plugin costs the calling thread no more than this.
   std::chrono::microseconds meetwait{200};
   // Runs work on the calling thread once what it is doing now (delivering an
@@ -117,7 +119,8 @@ class alignas(64) qxp {
   // dropped; the worker is woken either way. A relayed call that finds the
   // relay idle is written to its socket here, so that it does not wait for
   // the worker to wake: the worker only reads its answer, or with a watcher
-  // (qxpenv::watch) the calling thread does and the worker is not woken.
+  // (qxpenv::watch) the calling thread does, at first here, and the worker
+  // is not woken.
   bool call(const std::string &requestid, const std::string &fn, const std::string &data);
   // UI thread: queues the stop item. Being the newest item, it is taken
   // before any call still waiting, and those calls are never made.
@@ -178,8 +181,9 @@ class alignas(64) qxp {
   // call that call() sent, or leaves a failed read to the worker.
   void answerready();
   // Sends the answer to the page, or hands it to the calling thread waiting
-  // for it; false once the plugin is closed (nothing sent).
-  bool answer(const std::string &tag, std::string result);
+  // for it; false once the plugin is closed (nothing sent). `oncaller`: made
+  // on the calling thread, which delivers it at once where it can.
+  bool answer(const std::string &tag, std::string result, bool oncaller = false);
   // Calling thread: waits up to env.meetwait for the answer of the call just
   // queued (see `meet`) and delivers it; past that, the worker sends it.
   void awaitanswer();

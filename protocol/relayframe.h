@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,14 +25,21 @@ bool writepipemsg(int fd, std::string_view payload);
 // if the payload could not.
 bool readpipemsg(int fd, std::string &payload);
 
+// How long the relay, and the plugin host's worker, wait awake for the next
+// message before they sleep (readablewithin): a call follows its answer
+// within microseconds when the page makes calls in a row, and a plugin
+// answers in microseconds. A slower peer costs at most this much processor
+// time per message.
+inline constexpr std::chrono::microseconds relayspin{100};
+
 // Reads the messages of one socket or pipe with as few reads as it can: a
 // message that has arrived whole is taken, length and payload together, with
 // one read; bytes of a later message that came with it are kept for the next
-// call. Fails as readpipemsg does, and a reader that has failed is not used
-// again.
+// call. Before it sleeps for a message it waits `spin` awake. Fails as
+// readpipemsg does, and a reader that has failed is not used again.
 class pipereader {
  public:
-  explicit pipereader(int fd) : fd(fd), buffer(64 * 1024) {}
+  explicit pipereader(int fd, std::chrono::microseconds spin = relayspin) : fd(fd), spin(spin), buffer(64 * 1024) {}
   bool next(std::string &payload);
 
  private:
@@ -39,6 +47,7 @@ class pipereader {
   bool fill();
 
   int fd;
+  std::chrono::microseconds spin;
   std::vector<char> buffer;
   std::size_t at = 0, end = 0;
 };

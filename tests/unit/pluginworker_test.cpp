@@ -166,6 +166,8 @@ TEST(qxprelayed, answers_read_by_the_calling_thread_keep_their_order_and_a_crash
   qxp plugin(1);
   qxpenv env = envfor(page, dir);
   env.watch = loop.watcher();
+  // Answers are left to the watch, so that calls queue behind the one sent.
+  env.meetwait = {};
   plugin.start(lib, env);
   auto answered = [&](std::size_t n) {
     for (int i = 0; i < 1000 && page.received().size() < n; ++i)
@@ -183,6 +185,41 @@ TEST(qxprelayed, answers_read_by_the_calling_thread_keep_their_order_and_a_crash
   plugin.call("6", "echo", "after");
   EXPECT_EQ(answered(6).back(), answers::value_type("6", ""));
   EXPECT_EQ(answered(6)[4], answers::value_type("5", ""));
+  plugin.fini();
+  plugin.join();
+}
+
+// A relayed call's answer is met by call() itself and delivered on the
+// calling thread; one slower than the wait is delivered by the watch.
+TEST(qxprelayed, the_caller_meets_a_quick_answer_and_the_watch_delivers_a_slow_one) {
+  scratchdir dir;
+  pagerecorder page;
+  std::vector<pagemessage> delivered;
+  const std::string lib = dir.copyplugin(TESTPLUGIN32, "p32");
+  callerpoll loop;
+  qxp plugin(1);
+  qxpenv env = envfor(page, dir);
+  env.watch = loop.watcher();
+  env.deliver = [&delivered](pagemessage m) { delivered.push_back(std::move(m)); };
+  env.meetwait = std::chrono::milliseconds(100);
+  plugin.start(lib, env);
+  ASSERT_TRUE(waitforlog(lib, "ini|"));
+  // The first calls may go to the worker, before the relay is made direct.
+  for (int i = 0; i < 20 && delivered.empty(); ++i) {
+    const std::size_t sent = page.received().size();
+    plugin.call("warm", "echo", "w");
+    if (delivered.empty() && !loop.runonce(1000)) page.waitfor(sent + 1);
+  }
+  ASSERT_FALSE(delivered.empty());
+  delivered.clear();
+  const std::size_t sent = page.received().size();
+
+  plugin.call("1", "slow", "300");
+  EXPECT_TRUE(delivered.empty());
+  for (int i = 0; i < 100 && delivered.empty(); ++i) loop.runonce(100);
+  plugin.call("2", "echo", "a");
+  EXPECT_EQ(answersof(delivered), (answers{{"1", "slept"}, {"2", "a"}}));
+  EXPECT_EQ(page.received().size(), sent);
   plugin.fini();
   plugin.join();
 }
