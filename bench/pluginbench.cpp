@@ -66,10 +66,10 @@ struct options {
 // relay).
 class answerbox {
  public:
-  void put(const pagemessage &m) {
+  void put(pagemessage m) {
     {
       std::lock_guard<std::mutex> lock(guard);
-      result = m.getstring(1);
+      result = std::move(std::get<std::string>(m.args.at(1)));
       ++count;
     }
     changed.notify_one();
@@ -244,12 +244,12 @@ int main(int argc, char **argv) {
   qxpenv inenv, relayedenv;
   relayedenv.watch = loop.watcher();
   relayedenv.later = loop.deferrer();
-  inenv.send = [&inbox](pagemessage m) { inbox.put(m); };
-  relayedenv.send = [&relayedbox](pagemessage m) { relayedbox.put(m); };
+  inenv.send = [&inbox](pagemessage m) { inbox.put(std::move(m)); };
+  relayedenv.send = [&relayedbox](pagemessage m) { relayedbox.put(std::move(m)); };
   relayedenv.relaypath = o.relay;
   relayedenv.socketdir = scratch;
   qxpenv nativeenv = relayedenv;
-  nativeenv.send = [&nativebox](pagemessage m) { nativebox.put(m); };
+  nativeenv.send = [&nativebox](pagemessage m) { nativebox.put(std::move(m)); };
   nativeenv.relaypath = o.relaynative;
   nativeenv.relayall = true;
   qxp inprocess(1), relayed(2), native(4);
@@ -261,7 +261,7 @@ int main(int argc, char **argv) {
   // prefix); without one within two minutes it is left out.
   answerbox winebox;
   qxpenv wineenv;
-  wineenv.send = [&winebox](pagemessage m) { winebox.put(m); };
+  wineenv.send = [&winebox](pagemessage m) { winebox.put(std::move(m)); };
   wineenv.watch = loop.watcher();
   wineenv.later = loop.deferrer();
   wineenv.socketdir = scratch;

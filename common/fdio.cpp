@@ -77,11 +77,22 @@ ssize_t readsome(int fd, void *data, std::size_t size) {
 }
 
 ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin) {
-  if (!readablewithin(fd, spin)) {
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, -1) < 0)
-      if (errno != EINTR) return -1;
+  // Awake, each look at a socket is a read that does not wait: what has
+  // arrived is taken by the same system call that finds it.
+  for (const auto until = std::chrono::steady_clock::now() + spin; std::chrono::steady_clock::now() < until;
+       std::this_thread::yield()) {
+    const ssize_t n = ::recv(fd, data, size, MSG_DONTWAIT);
+    if (n >= 0) return n;
+    if (errno == ENOTSOCK) {
+      readablewithin(fd,
+                     std::chrono::duration_cast<std::chrono::microseconds>(until - std::chrono::steady_clock::now()));
+      break;
+    }
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
   }
+  pollfd p{fd, POLLIN, 0};
+  while (::poll(&p, 1, -1) < 0)
+    if (errno != EINTR) return -1;
   return readsome(fd, data, size);
 }
 

@@ -72,7 +72,7 @@ void qxp::awaitanswer() {
 
 bool qxp::senddirect(const std::string &requestid, const std::string &fn, const std::string &data) {
   if (directfd < 0 || atrelay || !calls.empty()) return false;
-  const std::string message = callmessage(calltext(fn), calltext(data));
+  const std::string message = callmessage(fn, data);
   // Larger calls are left to the worker: the UI thread never waits for the
   // relay to make room in the socket.
   if (message.size() > directmsglimit) return false;
@@ -196,7 +196,12 @@ qxpcall qxp::take() {
         return item;
       }
     }
-    pending.wait();
+    // Awake for a while first, as the relay waits for its calls.
+    bool posted = false;
+    for (const auto until = std::chrono::steady_clock::now() + callspin;
+         !posted && std::chrono::steady_clock::now() < until; std::this_thread::yield())
+      posted = pending.try_wait();
+    if (!posted) pending.wait();
   }
 }
 

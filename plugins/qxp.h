@@ -90,7 +90,12 @@ struct qxpenv {
 
 // The page's answer to a plugin call: its request id and the plugin's result.
 inline pagemessage callcompleted(std::string tag, std::string result) {
-  return pagemessage(std::string(msg::qxpcallcompleted), {std::move(tag), std::move(result)});
+  // Moved in: a braced list would copy the result, which may be large.
+  std::vector<pagemessage::value> args;
+  args.reserve(2);
+  args.emplace_back(std::move(tag));
+  args.emplace_back(std::move(result));
+  return pagemessage(std::string(msg::qxpcallcompleted), std::move(args));
 }
 
 class debuglines;

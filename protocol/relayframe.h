@@ -25,12 +25,12 @@ bool writepipemsg(int fd, std::string_view payload);
 // if the payload could not.
 bool readpipemsg(int fd, std::string &payload);
 
-// How long the relay, and the plugin host's worker, wait awake for the next
-// message before they sleep (readablewithin): a call follows its answer
-// within microseconds when the page makes calls in a row, and a plugin
-// answers in microseconds. A slower peer costs at most this much processor
-// time per message.
-inline constexpr std::chrono::microseconds relayspin{100};
+// How long the parties of a plugin call wait awake for their next message
+// before they sleep (readablewithin): the relay and the plugin host's worker
+// for the next call, which follows the last answer within a page round trip
+// (100-200 us) when the page makes calls in a row, and the worker for the
+// relay's answer. Each wait costs at most this much processor time.
+inline constexpr std::chrono::microseconds callspin{300};
 
 // Reads the messages of one socket or pipe with as few reads as it can: a
 // message that has arrived whole is taken, length and payload together, with
@@ -39,7 +39,7 @@ inline constexpr std::chrono::microseconds relayspin{100};
 // readpipemsg does, and a reader that has failed is not used again.
 class pipereader {
  public:
-  explicit pipereader(int fd, std::chrono::microseconds spin = relayspin) : fd(fd), spin(spin), buffer(64 * 1024) {}
+  explicit pipereader(int fd, std::chrono::microseconds spin = callspin) : fd(fd), spin(spin), buffer(64 * 1024) {}
   bool next(std::string &payload);
 
  private:
