@@ -2,7 +2,9 @@
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/system/system_error.hpp>
+#include <chrono>
 #include <exception>
+#include <thread>
 
 #include "authserver/httpserver.h"
 #include "common/debuglog.h"
@@ -44,7 +46,12 @@ void callbackserver::run() {
   // A handler that throws ends one run of the loop, not the listener.
   while (!io.stopped()) {
     try {
-      io.run();
+      // After any work the loop stays awake a moment (see awakewait) before
+      // it sleeps in run_one() again.
+      while (io.run_one() > 0)
+        for (auto until = std::chrono::steady_clock::now() + awakewait; std::chrono::steady_clock::now() < until;
+             std::this_thread::yield())
+          if (io.poll() > 0) until = std::chrono::steady_clock::now() + awakewait;
     } catch (const std::exception &e) {
       debugout(std::string("callback server: ") + e.what());
     } catch (...) {
