@@ -2,13 +2,12 @@
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/system/system_error.hpp>
-#include <chrono>
 #include <exception>
-#include <thread>
 
 #include "authserver/httpserver.h"
 #include "common/debuglog.h"
 #include "common/socketowner.h"
+#include "common/spinwait.h"
 
 callbackserver::callbackserver(callbackserverconfig config) {
   boost::asio::ip::tcp::endpoint endpoint;
@@ -49,9 +48,8 @@ void callbackserver::run() {
       // After any work the loop stays awake a moment (see awakewait) before
       // it sleeps in run_one() again.
       while (io.run_one() > 0)
-        for (auto until = std::chrono::steady_clock::now() + awakewait; std::chrono::steady_clock::now() < until;
-             std::this_thread::yield())
-          if (io.poll() > 0) until = std::chrono::steady_clock::now() + awakewait;
+        while (spinuntil(awakewait, [this] { return io.poll() > 0; })) {
+        }
     } catch (const std::exception &e) {
       debugout(std::string("callback server: ") + e.what());
     } catch (...) {

@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
+
+#include "common/spinwait.h"
 
 bool readall(int fd, void *data, std::size_t size) {
   auto *at = static_cast<char *>(data);
@@ -79,17 +80,15 @@ ssize_t readsome(int fd, void *data, std::size_t size) {
 ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin) {
   // Awake, each look at a socket is a read that does not wait: what has
   // arrived is taken by the same system call that finds it.
-  for (const auto until = std::chrono::steady_clock::now() + spin; std::chrono::steady_clock::now() < until;
-       std::this_thread::yield()) {
-    const ssize_t n = ::recv(fd, data, size, MSG_DONTWAIT);
-    if (n >= 0) return n;
-    if (errno == ENOTSOCK) {
-      readablewithin(fd,
-                     std::chrono::duration_cast<std::chrono::microseconds>(until - std::chrono::steady_clock::now()));
-      break;
-    }
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
-  }
+  ssize_t n = -1;
+  int error = 0;
+  const bool done = spinuntil(spin, [&] {
+    n = ::recv(fd, data, size, MSG_DONTWAIT);
+    error = n < 0 ? errno : 0;
+    return n >= 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+  });
+  if (done && error != ENOTSOCK) return n;
+  if (done) readablewithin(fd, spin);
   pollfd p{fd, POLLIN, 0};
   while (::poll(&p, 1, -1) < 0)
     if (errno != EINTR) return -1;
@@ -97,12 +96,10 @@ ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::mic
 }
 
 bool readablewithin(int fd, std::chrono::microseconds spin) {
-  const auto until = std::chrono::steady_clock::now() + spin;
-  for (; std::chrono::steady_clock::now() < until; std::this_thread::yield()) {
+  return spinuntil(spin, [fd] {
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) return true;
-  }
-  return false;
+    return ::poll(&p, 1, 0) > 0;
+  });
 }
 
 int waitreadable(int fd, std::chrono::milliseconds wait) {

@@ -10,6 +10,7 @@
 
 #include "common/debuglog.h"
 #include "common/fdio.h"
+#include "common/spinwait.h"
 #include "plugins/winerelay.h"
 #include "protocol/handlecall.h"
 #include "protocol/machinecheck.h"
@@ -197,11 +198,7 @@ qxpcall qxp::take() {
       }
     }
     // Awake for a while first, as the relay waits for its calls.
-    bool posted = false;
-    for (const auto until = std::chrono::steady_clock::now() + callspin;
-         !posted && std::chrono::steady_clock::now() < until; std::this_thread::yield())
-      posted = pending.try_wait();
-    if (!posted) pending.wait();
+    if (!spinuntil(callspin, [this] { return pending.try_wait(); })) pending.wait();
   }
 }
 

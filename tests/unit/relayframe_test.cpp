@@ -149,4 +149,15 @@ TEST(relayframe, reader_splits_messages_that_arrive_together_or_in_pieces) {
   EXPECT_EQ(got, big);
   s.closeend(0);
   EXPECT_FALSE(reader.next(got));
+
+  // A pipe, which a read that does not wait cannot look at, is read too.
+  int p[2];
+  ASSERT_EQ(::pipe(p), 0);
+  pipereader onpipe(p[0]);
+  ASSERT_TRUE(writepipemsg(p[1], "x|y"));
+  ASSERT_TRUE(onpipe.next(got));
+  EXPECT_EQ(got, "x|y");
+  ::close(p[1]);
+  EXPECT_FALSE(onpipe.next(got));
+  ::close(p[0]);
 }
