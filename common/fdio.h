@@ -36,16 +36,12 @@ ssize_t readsome(int fd, void *data, std::size_t size);
 // read() on a Unix-domain socket is also woken whenever its peer takes in a
 // message this side sent (the kernel's wake-up for write space does not say
 // what it is for), and goes back to sleep: in a ping-pong that is an extra
-// sleep and wake-up per message. poll() is woken for data only. With
-// `spin`, the reader first waits that long awake (see readablewithin).
-ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin = {});
+// sleep and wake-up per message. poll() is woken for data only. Before it
+// sleeps, the reader waits up to `spin` awake (common/spinwait.h).
+ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin);
 
-// Waits up to `spin` for `fd` to be readable (or hung up) without going to
-// sleep: it asks poll() without a timeout again and again and gives the
-// processor to any other ready thread in between. Where idle processors
-// sleep deeply (virtual machines), waking a sleeping reader can cost tens of
-// microseconds, several times a whole plugin call; a reader that expects an
-// answer within microseconds waits awake. True when readable.
+// Waits up to `spin` awake (common/spinwait.h) for `fd` to be readable (or
+// hung up), asking poll() without a timeout; true when readable.
 bool readablewithin(int fd, std::chrono::microseconds spin);
 
 // Waits up to `wait` until `fd` can be read (or its peer has hung up); a

@@ -36,7 +36,7 @@ bool pipereader::fill() {
     end -= at;
     at = 0;
   }
-  const ssize_t n = readsomewhenready(fd, buffer.data() + end, buffer.size() - end, spin);
+  const ssize_t n = readsomewhenready(fd, buffer.data() + end, buffer.size() - end, callspin);
   if (n <= 0) return false;
   end += static_cast<std::size_t>(n);
   return true;

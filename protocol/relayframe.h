@@ -26,7 +26,7 @@ bool writepipemsg(int fd, std::string_view payload);
 bool readpipemsg(int fd, std::string &payload);
 
 // How long the parties of a plugin call wait awake for their next message
-// before they sleep (readablewithin): the relay and the plugin host's worker
+// before they sleep (common/spinwait.h): the relay and the plugin host's worker
 // for the next call, which follows the last answer within a page round trip
 // (100-200 us) when the page makes calls in a row, and the worker for the
 // relay's answer. Each wait costs at most this much processor time.
@@ -35,11 +35,11 @@ inline constexpr std::chrono::microseconds callspin{300};
 // Reads the messages of one socket or pipe with as few reads as it can: a
 // message that has arrived whole is taken, length and payload together, with
 // one read; bytes of a later message that came with it are kept for the next
-// call. Before it sleeps for a message it waits `spin` awake. Fails as
+// call. Before it sleeps for a message it waits callspin awake. Fails as
 // readpipemsg does, and a reader that has failed is not used again.
 class pipereader {
  public:
-  explicit pipereader(int fd, std::chrono::microseconds spin = callspin) : fd(fd), spin(spin), buffer(64 * 1024) {}
+  explicit pipereader(int fd) : fd(fd), buffer(64 * 1024) {}
   bool next(std::string &payload);
 
  private:
@@ -47,7 +47,6 @@ class pipereader {
   bool fill();
 
   int fd;
-  std::chrono::microseconds spin;
   std::vector<char> buffer;
   std::size_t at = 0, end = 0;
 };
