@@ -58,6 +58,9 @@
 
 namespace {
 
+// The longest the tray icon waits for the first page load.
+constexpr std::chrono::milliseconds traywait{1000};
+
 // Plugin files are fetched like installers, into the download directory.
 // Requests still running when `owner` goes are deleted with it.
 downloader plugindownloader(std::string directory, QObject &owner) {
@@ -239,14 +242,25 @@ int main(int argc, char **argv) {
   window.setGeometry(at.x, at.y, at.width, at.height);
   globals->mainwindow = &window;
 
-  // 9. The tray icon.
-  qttrayhost trayhost(
-      globals->tray, [&window](unsigned int id) { window.oncommand(id); }, [&window] { window.togglewindow(); });
+  // 9. The tray icon. Making and docking Qt's tray icon takes several
+  // milliseconds of this thread, which the first page would wait for: it is
+  // added once the first page load has ended, or after traywait if that takes
+  // longer. Until then the model keeps the tooltip and the page's menu
+  // entries, and balloons wait.
   const QString traytooltip = QStringLiteral("orvalink Desktop");
-  globals->tray.create(&trayhost, traytooltip, globals->icon, false);
+  globals->tray.settooltip(traytooltip);
+  std::optional<qttrayhost> trayhost;
+  const auto addtray = [&globals, &trayhost, &window, &startup] {
+    if (trayhost) return;
+    trayhost.emplace(
+        globals->tray, [&window](unsigned int id) { window.oncommand(id); }, [&window] { window.togglewindow(); });
+    globals->tray.create(&*trayhost, globals->tray.tooltip, globals->icon, false);
+    startup.mark("tray icon");
+  };
+  QTimer::singleShot(traywait, &app, addtray);
   // The tooltip and a balloon tell the user when the page cannot reach the service.
   connectionnotice connection(globals->tray, traytooltip, balloons);
-  startup.mark("window and tray icon");
+  startup.mark("window");
 
   // 10. The browser engine; the main browser is created once the loop runs.
   schemeblocker blocker;
@@ -289,9 +303,10 @@ int main(int argc, char **argv) {
     keeper->loadstartpage("start-up");
     startup.mark("main browser made, start page asked for");
     QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
-                     [&startup, once = std::make_shared<bool>(false)] {
+                     [&startup, &addtray, once = std::make_shared<bool>(false)] {
                        if (!*once) startup.mark("first page load ended");
                        *once = true;
+                       addtray();
                      });
   });
 

@@ -13,7 +13,7 @@ class startuptimes {
   startuptimes() = default;
   // "start-up: main entered at E": E in milliseconds since the epoch.
   void entered() const;
-  // "start-up: <phase> after N ms" since main was entered.
+  // "start-up: <phase> after N ms" since main was entered, N to a tenth.
   void mark(std::string_view phase) const;
 
  private:

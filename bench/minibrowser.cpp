@@ -22,13 +22,19 @@
 #include <cstdlib>
 
 #include "app/sandbox.h"
+#include "app/startuptimes.h"
 
 int main(int argc, char **argv) {
+  // The same start-up lines as the desktop program's, for the phases'
+  // comparison.
+  const startuptimes startup;
+  startup.entered();
   // The engine's sandbox as the program has it for the same user, so that
   // both sides of a comparison pay for it alike.
   if (choosesandbox(::getuid(), ::geteuid(), false, std::getenv("ORVALINK_NO_SANDBOX")) != sandboxstate::on)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
+  startup.mark("Qt application made");
   QString url, data;
   bool isolated = false;
   for (const QString &a : app.arguments().mid(1)) {
@@ -48,6 +54,7 @@ int main(int argc, char **argv) {
   QWebEngineProfile profile(QStringLiteral("minibrowser"));
   profile.setPersistentStoragePath(data + QStringLiteral("/Storage"));
   profile.setCachePath(data + QStringLiteral("/Cache"));
+  startup.mark("engine profile made");
 
   QWebEngineView view;
   auto *page = new QWebEnginePage(&profile, &view);
@@ -89,9 +96,15 @@ int main(int argc, char **argv) {
   script.setWorldId(world);
   page->scripts().insert(script);
 
+  startup.mark("view, page and channel made");
   view.resize(800, 650);
   view.show();
   page->load(QUrl(url));
+  startup.mark("window shown, page asked for");
+  QObject::connect(page, &QWebEnginePage::loadFinished, &app, [&startup, once = false]() mutable {
+    if (!once) startup.mark("first page load ended");
+    once = true;
+  });
   const int status = app.exec();
   // The page goes before the profile it uses.
   delete page;

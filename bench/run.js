@@ -260,8 +260,8 @@ async function startupandmemory(svc) {
   const navigation = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
   const pageload = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
   const memory = { desktop: [], minimal: [] };
-  // Where the program's own start-up time goes, from its start-up lines.
-  const phases = new Map();
+  // Where the start-up time goes, from the start-up lines of each program.
+  const phases = { desktop: new Map(), minimal: new Map() };
   // Round 0 makes each profile and warms the disk cache; it is not counted.
   for (let round = 0; round <= rounds; round++) {
     const order = Object.keys(variants);
@@ -281,7 +281,7 @@ async function startupandmemory(svc) {
           navigation[name].push(times.origin - p.startedepoch);
           pageload[name].push(times.load);
           if (memory[name]) memory[name].push(kib);
-          if (name === 'desktop') addphases(phases, fs.readFileSync(logfile, 'utf8').slice(logstart), p.startedepoch);
+          if (phases[name]) addphases(phases[name], fs.readFileSync(logfile, 'utf8').slice(logstart), p.startedepoch);
         }
         log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms, ${(kib / 1024).toFixed(0)} MiB`);
       } finally {
@@ -290,7 +290,8 @@ async function startupandmemory(svc) {
       await sleep(300);
     }
   }
-  return { startup, navigation, pageload, memory, phases: Object.fromEntries(phases) };
+  return { startup, navigation, pageload, memory,
+    phases: Object.fromEntries(Object.entries(phases).map(([name, m]) => [name, Object.fromEntries(m)])) };
 }
 
 // Adds one run's start-up phases: from the start to main, then from each
@@ -301,7 +302,7 @@ function addphases(phases, log, startedepoch) {
   const add = (name, ms) => { if (!phases.has(name)) phases.set(name, []); phases.get(name).push(ms); };
   add('process start to main', Number(entered[1]) - startedepoch);
   let last = 0;
-  for (const m of log.matchAll(/start-up: (.+) after (\d+) ms/g)) {
+  for (const m of log.matchAll(/start-up: (.+) after ([\d.]+) ms/g)) {
     add(m[1], Number(m[2]) - last);
     last = Number(m[2]);
   }
@@ -546,7 +547,8 @@ async function main() {
       null),
     row('    its navigation to the load event', 'ms', median(raw.pageload.minimalisolated), median(raw.pageload.minimal),
       'lower', null),
-    ...Object.entries(raw.phases || {}).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
+    ...Object.entries(raw.phases.desktop).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
+    ...Object.entries(raw.phases.minimal).map(([name, ms]) => row('  bare: ' + name, 'ms', NaN, median(ms), 'lower', null)),
     row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05));
   if (rt) rows.push(
     row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.25,

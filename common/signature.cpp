@@ -7,6 +7,9 @@
 
 #include <QByteArray>
 #include <memory>
+#include <optional>
+
+#include "common/lazylib.h"
 
 namespace {
 
@@ -47,12 +50,31 @@ class mappedfile {
   std::size_t size = 0;
 };
 
-struct pkeyfree {
-  void operator()(EVP_PKEY *k) const { EVP_PKEY_free(k); }
+// The crypto library's functions the check uses, loaded at the first check.
+struct cryptofunctions {
+  decltype(&EVP_PKEY_new_raw_public_key) newkey = nullptr;
+  decltype(&EVP_PKEY_free) freekey = nullptr;
+  decltype(&EVP_MD_CTX_new) newcontext = nullptr;
+  decltype(&EVP_MD_CTX_free) freecontext = nullptr;
+  decltype(&EVP_DigestVerifyInit) verifyinit = nullptr;
+  decltype(&EVP_DigestVerify) verify = nullptr;
 };
-struct mdctxfree {
-  void operator()(EVP_MD_CTX *c) const { EVP_MD_CTX_free(c); }
-};
+
+// Null when the library or one of its functions is missing.
+const cryptofunctions *crypto() {
+  static const std::optional<cryptofunctions> loaded = []() -> std::optional<cryptofunctions> {
+    void *library = openlibrary("libcrypto.so.3");
+    cryptofunctions f;
+    if (findfunction(library, "EVP_PKEY_new_raw_public_key", f.newkey) &&
+        findfunction(library, "EVP_PKEY_free", f.freekey) && findfunction(library, "EVP_MD_CTX_new", f.newcontext) &&
+        findfunction(library, "EVP_MD_CTX_free", f.freecontext) &&
+        findfunction(library, "EVP_DigestVerifyInit", f.verifyinit) &&
+        findfunction(library, "EVP_DigestVerify", f.verify))
+      return f;
+    return std::nullopt;
+  }();
+  return loaded ? &*loaded : nullptr;
+}
 
 }  // namespace
 
@@ -76,13 +98,16 @@ std::string signatureproblem(int file, int signaturefile, std::string_view publi
   const mappedfile contents(file);
   if (!contents.ok) return "the file cannot be read";
 
-  const std::unique_ptr<EVP_PKEY, pkeyfree> pkey(EVP_PKEY_new_raw_public_key(
-      EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(key.constData()), keysize));
-  const std::unique_ptr<EVP_MD_CTX, mdctxfree> ctx(EVP_MD_CTX_new());
-  if (!pkey || !ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
+  const cryptofunctions *f = crypto();
+  if (!f) return "the signature check cannot be set up: the crypto library (libcrypto.so.3) cannot be loaded";
+  const std::unique_ptr<EVP_PKEY, decltype(f->freekey)> pkey(
+      f->newkey(EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char *>(key.constData()), keysize),
+      f->freekey);
+  const std::unique_ptr<EVP_MD_CTX, decltype(f->freecontext)> ctx(f->newcontext(), f->freecontext);
+  if (!pkey || !ctx || f->verifyinit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
     return "the signature check cannot be set up";
   static const unsigned char none = 0;
-  if (EVP_DigestVerify(ctx.get(), signature, signaturesize, contents.data ? contents.data : &none, contents.size) != 1)
+  if (f->verify(ctx.get(), signature, signaturesize, contents.data ? contents.data : &none, contents.size) != 1)
     return "the signature does not match the file";
   return {};
 }

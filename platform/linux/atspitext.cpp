@@ -57,15 +57,20 @@ AtspiAccessible *findfocused(AtspiAccessible *root, std::chrono::steady_clock::t
 }
 }  // namespace
 
-atspitext::atspitext(desktopwindows &windows) : windows_(windows) {
+atspitext::atspitext(desktopwindows &windows) : windows_(windows) {}
+
+bool atspitext::start() {
+  if (started_) return ready_;
+  started_ = true;
   const int status = atspi_init();
   ready_ = status == 0 || status == 1;
-  if (!ready_) return;
+  if (!ready_) return false;
   atspi_set_timeout(calltimeoutms, calltimeoutms);
   listener_ = atspi_event_listener_new(onfocus, this, nullptr);
   GError *error = nullptr;
   atspi_event_listener_register(listener_, "object:state-changed:focused", &error);
   failed(error);
+  return true;
 }
 
 atspitext::~atspitext() {
@@ -88,7 +93,7 @@ void atspitext::onfocus(AtspiEvent *event, void *self) {
 }
 
 AtspiAccessible *atspitext::focused() {
-  if (!ready_) return nullptr;
+  if (!start()) return nullptr;
   const windowid active = windows_.activewindow();
   const guint pid = active ? windows_.processid(active) : 0;
   // Our own windows would answer on this very thread, which is busy asking.

@@ -11,7 +11,9 @@ typedef struct _AtspiEvent AtspiEvent;
 // has no "focused object" query: focus events are followed as they arrive
 // (while the event loop runs), and when the last one no longer holds, the
 // application that owns the active window is searched for its focused
-// object. Every call to another application is bounded by a timeout.
+// object. Every call to another application is bounded by a timeout. The
+// connection to the accessibility bus (milliseconds, far more when the bus
+// must first be started) is made at the first question, not at start-up.
 class atspitext : public focusedtext {
  public:
   explicit atspitext(desktopwindows &windows);
@@ -24,11 +26,14 @@ class atspitext : public focusedtext {
   std::optional<selection> selected() override;
 
  private:
+  // Connects and starts following focus events, once. Whether it works.
+  bool start();
   static void onfocus(AtspiEvent *event, void *self);
   // The focused object (a new reference), or null.
   AtspiAccessible *focused();
 
   desktopwindows &windows_;
+  bool started_ = false;
   bool ready_ = false;
   AtspiEventListener *listener_ = nullptr;
   AtspiAccessible *lastfocus_ = nullptr;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <dlfcn.h>
+
+// Libraries that only some runs need (the signature check's crypto library,
+// the GNOME settings library) are opened when first used rather than linked:
+// every linked library costs each start-up the time to load and relocate it.
+//
+// Loads `soname` (kept for the life of the process), or returns null.
+inline void *openlibrary(const char *soname) { return ::dlopen(soname, RTLD_NOW | RTLD_LOCAL); }
+
+// Points `into` at the library's function `name`; whether it was found. The
+// type comes from the library's own declaration, e.g. decltype(&f).
+template <class function>
+bool findfunction(void *library, const char *name, function &into) {
+  into = library ? reinterpret_cast<function>(::dlsym(library, name)) : nullptr;
+  return into != nullptr;
+}
