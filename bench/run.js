@@ -25,7 +25,7 @@ function option(name, fallback) {
 }
 const build = path.resolve(option('build', path.join(root, 'build-bench')));
 const outdir = path.resolve(option('out', path.join(root, 'build', 'bench')));
-const rounds = Number(option('rounds', '7'));
+const rounds = Number(option('rounds', '11'));
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'orvabench-'));
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
