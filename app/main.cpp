@@ -262,7 +262,9 @@ int main(int argc, char **argv) {
   connectionnotice connection(globals->tray, traytooltip, balloons);
   startup.mark("window");
 
-  // 10. The browser engine; the main browser is created once the loop runs.
+  // 10. The browser engine, then the main browser. The browser is made before
+  // the window is shown: Qt remakes a window already on screen when a view
+  // drawn with OpenGL is added to it, which would hold back the first page.
   schemeblocker blocker;
   std::unique_ptr<QWebEngineProfile> profile = makeprofile(globals->datadir);
   installdownloads(profile.get(), globals->datadir);
@@ -290,27 +292,25 @@ int main(int argc, char **argv) {
   // Telephone links are dialled the way qx.dial does, once the page can take them.
   dialrelay dials([&topage](const std::string &number) { topage(pagemessage(std::string(msg::dial), {number})); });
   if (dialnumber) dials.request(*dialnumber);
-  mainbrowserowner mainbrowser;
-  QTimer::singleShot(0, &app, [&] {
-    auto *browser = new browserwindow(profile.get(), *globals->app->client, commands);
-    mainbrowser.reset(browser);
-    QObject::connect(browser, &browserwindow::pageconnected, &app, [&dials](bool up) { dials.pageconnected(up); });
-    window.setbrowserview(mainbrowser->view());
-    // The keeper loads the start page and brings it back after an outage of
-    // the service or the end of its renderer; the window owns it.
-    auto *keeper = new pagekeeper(*mainbrowser, globals->serviceorigin + "/a/desktop/",
-                                  [&connection](bool up) { connection.changed(up); });
-    keeper->loadstartpage("start-up");
-    startup.mark("main browser made, start page asked for");
-    QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
-                     [&startup, &addtray, once = std::make_shared<bool>(false)] {
-                       if (!*once) startup.mark("first page load ended");
-                       *once = true;
-                       addtray();
-                     });
-  });
-
   startup.mark("engine profile and plugin host");
+
+  mainbrowserowner mainbrowser;
+  auto *browser = new browserwindow(profile.get(), *globals->app->client, commands);
+  mainbrowser.reset(browser);
+  QObject::connect(browser, &browserwindow::pageconnected, &app, [&dials](bool up) { dials.pageconnected(up); });
+  window.setbrowserview(mainbrowser->view());
+  // The keeper loads the start page and brings it back after an outage of
+  // the service or the end of its renderer; the window owns it.
+  auto *keeper = new pagekeeper(*mainbrowser, globals->serviceorigin + "/a/desktop/",
+                                [&connection](bool up) { connection.changed(up); });
+  keeper->loadstartpage("start-up");
+  startup.mark("main browser made, start page asked for");
+  QObject::connect(mainbrowser->view(), &QWebEngineView::loadFinished, &app,
+                   [&startup, &addtray, once = std::make_shared<bool>(false)] {
+                     if (!*once) startup.mark("first page load ended");
+                     *once = true;
+                     addtray();
+                   });
 
   // 11. The automation module.
   loadautomation(globals->lua.get());

@@ -418,7 +418,7 @@ http {
     await waitport(port);
     await waitport(nginxport);
     const runs = { desktop: [], nginx: [] };
-    for (let i = 0; i < 5; i++) {
+    for (let i = 0; i < 7; i++) {
       runs.nginx.push(wrk(nginxport));
       runs.desktop.push(wrk(port));
       log(`  run ${i}: listener ${runs.desktop[i].rate.toFixed(0)}/s, nginx ${runs.nginx[i].rate.toFixed(0)}/s`);
