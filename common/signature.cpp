@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <memory>
-#include <optional>
 
 #include "common/lazylib.h"
 
@@ -62,18 +61,13 @@ struct cryptofunctions {
 
 // Null when the library or one of its functions is missing.
 const cryptofunctions *crypto() {
-  static const std::optional<cryptofunctions> loaded = []() -> std::optional<cryptofunctions> {
-    void *library = openlibrary("libcrypto.so.3");
-    cryptofunctions f;
-    if (findfunction(library, "EVP_PKEY_new_raw_public_key", f.newkey) &&
-        findfunction(library, "EVP_PKEY_free", f.freekey) && findfunction(library, "EVP_MD_CTX_new", f.newcontext) &&
-        findfunction(library, "EVP_MD_CTX_free", f.freecontext) &&
-        findfunction(library, "EVP_DigestVerifyInit", f.verifyinit) &&
-        findfunction(library, "EVP_DigestVerify", f.verify))
-      return f;
-    return std::nullopt;
-  }();
-  return loaded ? &*loaded : nullptr;
+  return loadonce<cryptofunctions>("libcrypto.so.3", [](void *library, cryptofunctions &f) {
+    return findfunction(library, "EVP_PKEY_new_raw_public_key", f.newkey) &&
+           findfunction(library, "EVP_PKEY_free", f.freekey) && findfunction(library, "EVP_MD_CTX_new", f.newcontext) &&
+           findfunction(library, "EVP_MD_CTX_free", f.freecontext) &&
+           findfunction(library, "EVP_DigestVerifyInit", f.verifyinit) &&
+           findfunction(library, "EVP_DigestVerify", f.verify);
+  });
 }
 
 }  // namespace

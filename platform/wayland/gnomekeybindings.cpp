@@ -5,7 +5,6 @@
 #include <gio/gsettingsbackend.h>
 
 #include <algorithm>
-#include <optional>
 
 #include "common/debuglog.h"
 #include "common/lazylib.h"
@@ -30,23 +29,18 @@ struct giofunctions {
 
 // Null when the library or one of its functions is missing.
 const giofunctions *gio() {
-  static const std::optional<giofunctions> loaded = []() -> std::optional<giofunctions> {
-    void *library = openlibrary("libgio-2.0.so.0");
-    giofunctions f;
-    if (findfunction(library, "g_settings_schema_source_get_default", f.schemasource) &&
-        findfunction(library, "g_settings_schema_source_lookup", f.lookupschema) &&
-        findfunction(library, "g_settings_schema_unref", f.unrefschema) &&
-        findfunction(library, "g_settings_backend_get_default", f.backend) &&
-        findfunction(library, "g_settings_new", f.settings) &&
-        findfunction(library, "g_settings_new_with_path", f.settingsat) &&
-        findfunction(library, "g_settings_get_strv", f.getstrv) &&
-        findfunction(library, "g_settings_set_strv", f.setstrv) &&
-        findfunction(library, "g_settings_set_string", f.setstring) &&
-        findfunction(library, "g_settings_reset", f.reset) && findfunction(library, "g_settings_sync", f.sync))
-      return f;
-    return std::nullopt;
-  }();
-  return loaded ? &*loaded : nullptr;
+  return loadonce<giofunctions>("libgio-2.0.so.0", [](void *library, giofunctions &f) {
+    return findfunction(library, "g_settings_schema_source_get_default", f.schemasource) &&
+           findfunction(library, "g_settings_schema_source_lookup", f.lookupschema) &&
+           findfunction(library, "g_settings_schema_unref", f.unrefschema) &&
+           findfunction(library, "g_settings_backend_get_default", f.backend) &&
+           findfunction(library, "g_settings_new", f.settings) &&
+           findfunction(library, "g_settings_new_with_path", f.settingsat) &&
+           findfunction(library, "g_settings_get_strv", f.getstrv) &&
+           findfunction(library, "g_settings_set_strv", f.setstrv) &&
+           findfunction(library, "g_settings_set_string", f.setstring) &&
+           findfunction(library, "g_settings_reset", f.reset) && findfunction(library, "g_settings_sync", f.sync);
+  });
 }
 
 const char *const mediakeys = "org.gnome.settings-daemon.plugins.media-keys";
