@@ -6,14 +6,16 @@
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEventListener AtspiEventListener;
 typedef struct _AtspiEvent AtspiEvent;
+struct atspifunctions;
 
 // The focused control's text through AT-SPI 2. The accessibility service
 // has no "focused object" query: focus events are followed as they arrive
 // (while the event loop runs), and when the last one no longer holds, the
 // application that owns the active window is searched for its focused
 // object. Every call to another application is bounded by a timeout. The
-// connection to the accessibility bus (milliseconds, far more when the bus
-// must first be started) is made at the first question, not at start-up.
+// library is loaded, and the connection to the accessibility bus
+// (milliseconds, far more when the bus must first be started) made, at the
+// first question, not at start-up.
 class atspitext : public focusedtext {
  public:
   explicit atspitext(desktopwindows &windows);
@@ -33,6 +35,8 @@ class atspitext : public focusedtext {
   AtspiAccessible *focused();
 
   desktopwindows &windows_;
+  // The library's functions, once started.
+  const atspifunctions *at_ = nullptr;
   bool started_ = false;
   bool ready_ = false;
   AtspiEventListener *listener_ = nullptr;

@@ -1,27 +1,21 @@
 #include "platform/wayland/atspiwindows.h"
 
-#include <atspi/atspi.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+
+#include "platform/linux/atspilib.h"
 
 namespace {
 // Longest wait for one answer from another application, and for one listing.
 constexpr int calltimeoutms = 1000;
 constexpr auto listlimit = std::chrono::milliseconds(2000);
 
-bool failed(GError *&error) {
-  if (!error) return false;
-  g_error_free(error);
-  error = nullptr;
-  return true;
-}
-
-std::string nameof(AtspiAccessible *a) {
+std::string nameof(const atspifunctions &at, AtspiAccessible *a) {
   GError *error = nullptr;
-  gchar *name = atspi_accessible_get_name(a, &error);
-  std::string out = !failed(error) && name ? name : "";
+  gchar *name = at.name(a, &error);
+  std::string out = !atspifailed(error) && name ? name : "";
   g_free(name);
   return out;
 }
@@ -29,35 +23,42 @@ std::string nameof(AtspiAccessible *a) {
 // Asks the application, after dropping what the library remembers, so that
 // a frame that closed or changed state is seen as it is now. Null when the
 // application no longer answers for it.
-AtspiStateSet *freshstates(AtspiAccessible *a) {
-  atspi_accessible_clear_cache(a);
-  AtspiStateSet *set = atspi_accessible_get_state_set(a);
-  if (set && atspi_state_set_contains(set, ATSPI_STATE_DEFUNCT)) {
-    g_object_unref(set);
+AtspiStateSet *freshstates(const atspifunctions &at, AtspiAccessible *a) {
+  at.clearcache(a);
+  AtspiStateSet *set = at.stateset(a);
+  if (set && at.hasstate(set, ATSPI_STATE_DEFUNCT)) {
+    at.unref(set);
     return nullptr;
   }
   return set;
 }
 
-bool istoplevel(AtspiAccessible *a) {
+bool istoplevel(const atspifunctions &at, AtspiAccessible *a) {
   GError *error = nullptr;
-  const AtspiRole role = atspi_accessible_get_role(a, &error);
-  return !failed(error) && (role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG);
+  const AtspiRole role = at.role(a, &error);
+  return !atspifailed(error) && (role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG);
 }
 }  // namespace
 
-atspiwindows::atspiwindows() {
-  const int status = atspi_init();
-  ready_ = status == 0 || status == 1;
-  if (ready_) atspi_set_timeout(calltimeoutms, calltimeoutms);
-}
+atspiwindows::atspiwindows() = default;
 
 atspiwindows::~atspiwindows() {
-  for (auto &[id, k] : known_) g_object_unref(k.frame);
+  for (auto &[id, k] : known_) at_->unref(k.frame);
+}
+
+bool atspiwindows::start() {
+  if (started_) return ready_;
+  started_ = true;
+  at_ = atspi();
+  if (!at_) return false;
+  const int status = at_->init();
+  ready_ = status == 0 || status == 1;
+  if (ready_) at_->settimeout(calltimeoutms, calltimeoutms);
+  return ready_;
 }
 
 void atspiwindows::forget(std::map<windowid, known>::iterator it) {
-  g_object_unref(it->second.frame);
+  at_->unref(it->second.frame);
   known_.erase(it);
 }
 
@@ -67,43 +68,44 @@ windowid atspiwindows::idof(AtspiAccessible *frame, std::uint32_t pid, const std
   for (const auto &[id, k] : known_)
     if (k.frame == frame) return id;
   const windowid id = nativeframeid(++lastserial_);
-  known_[id] = {static_cast<AtspiAccessible *>(g_object_ref(frame)), pid, appname};
+  known_[id] = {static_cast<AtspiAccessible *>(at_->ref(frame)), pid, appname};
   return id;
 }
 
 std::vector<nativeframe> atspiwindows::frames() {
   std::vector<nativeframe> out;
-  if (!ready_) return out;
+  if (!start()) return out;
+  const atspifunctions &at = *at_;
   const auto self = static_cast<guint>(getpid());
   const auto deadline = std::chrono::steady_clock::now() + listlimit;
   bool complete = true;
-  AtspiAccessible *desktop = atspi_get_desktop(0);
+  AtspiAccessible *desktop = at.desktop(0);
   if (!desktop) return out;
-  atspi_accessible_clear_cache(desktop);
+  at.clearcache(desktop);
   GError *error = nullptr;
-  const gint apps = atspi_accessible_get_child_count(desktop, &error);
-  for (gint i = 0; !failed(error) && i < apps; ++i) {
+  const gint apps = at.childcount(desktop, &error);
+  for (gint i = 0; !atspifailed(error) && i < apps; ++i) {
     if (std::chrono::steady_clock::now() > deadline) {
       complete = false;
       break;
     }
-    AtspiAccessible *app = atspi_accessible_get_child_at_index(desktop, i, &error);
-    if (failed(error) || !app) continue;
+    AtspiAccessible *app = at.child(desktop, i, &error);
+    if (atspifailed(error) || !app) continue;
     // The bus, not the application, knows its process.
-    const guint pid = atspi_accessible_get_process_id(app, &error);
-    if (!failed(error) && pid != self) {
-      const std::string appname = nameof(app);
-      const gint count = atspi_accessible_get_child_count(app, &error);
-      for (gint j = 0; !failed(error) && j < count; ++j) {
-        AtspiAccessible *child = atspi_accessible_get_child_at_index(app, j, &error);
-        if (failed(error) || !child) continue;
-        if (istoplevel(child)) out.push_back({idof(child, pid, appname), pid, appname, nameof(child)});
-        g_object_unref(child);
+    const guint pid = at.processid(app, &error);
+    if (!atspifailed(error) && pid != self) {
+      const std::string appname = nameof(at, app);
+      const gint count = at.childcount(app, &error);
+      for (gint j = 0; !atspifailed(error) && j < count; ++j) {
+        AtspiAccessible *child = at.child(app, j, &error);
+        if (atspifailed(error) || !child) continue;
+        if (istoplevel(at, child)) out.push_back({idof(child, pid, appname), pid, appname, nameof(at, child)});
+        at.unref(child);
       }
     }
-    g_object_unref(app);
+    at.unref(app);
   }
-  g_object_unref(desktop);
+  at.unref(desktop);
   // Frames missing from a whole listing have closed.
   if (complete)
     for (auto it = known_.begin(); it != known_.end();) {
@@ -120,12 +122,12 @@ std::vector<nativeframe> atspiwindows::frames() {
 const atspiwindows::known *atspiwindows::lookup(windowid w) {
   const auto it = known_.find(w);
   if (it == known_.end()) return nullptr;
-  AtspiStateSet *set = freshstates(it->second.frame);
+  AtspiStateSet *set = freshstates(*at_, it->second.frame);
   if (!set) {
     forget(it);
     return nullptr;
   }
-  g_object_unref(set);
+  at_->unref(set);
   return &it->second;
 }
 
@@ -133,9 +135,9 @@ windowid atspiwindows::activeframe() {
   for (const nativeframe &f : frames()) {
     const auto it = known_.find(f.id);
     if (it == known_.end()) continue;
-    AtspiStateSet *set = freshstates(it->second.frame);
-    const bool active = set && atspi_state_set_contains(set, ATSPI_STATE_ACTIVE);
-    if (set) g_object_unref(set);
+    AtspiStateSet *set = freshstates(*at_, it->second.frame);
+    const bool active = set && at_->hasstate(set, ATSPI_STATE_ACTIVE);
+    if (set) at_->unref(set);
     if (active) return f.id;
   }
   return 0;
@@ -146,15 +148,15 @@ bool atspiwindows::exists(windowid w) { return lookup(w) != nullptr; }
 bool atspiwindows::showing(windowid w) {
   const auto it = known_.find(w);
   if (it == known_.end()) return false;
-  AtspiStateSet *set = freshstates(it->second.frame);
-  const bool shown = set && atspi_state_set_contains(set, ATSPI_STATE_SHOWING);
-  if (set) g_object_unref(set);
+  AtspiStateSet *set = freshstates(*at_, it->second.frame);
+  const bool shown = set && at_->hasstate(set, ATSPI_STATE_SHOWING);
+  if (set) at_->unref(set);
   return shown;
 }
 
 std::string atspiwindows::title(windowid w) {
   const known *k = lookup(w);
-  return k ? nameof(k->frame) : "";
+  return k ? nameof(*at_, k->frame) : "";
 }
 
 std::string atspiwindows::appname(windowid w) {
@@ -170,13 +172,13 @@ std::uint32_t atspiwindows::processid(windowid w) {
 std::optional<screenrect> atspiwindows::rect(windowid w) {
   const known *k = lookup(w);
   if (!k) return std::nullopt;
-  AtspiComponent *c = atspi_accessible_get_component_iface(k->frame);
+  AtspiComponent *c = at_->componentiface(k->frame);
   if (!c) return std::nullopt;
   GError *error = nullptr;
-  AtspiRect *r = atspi_component_get_extents(c, ATSPI_COORD_TYPE_SCREEN, &error);
-  g_object_unref(c);
+  AtspiRect *r = at_->extents(c, ATSPI_COORD_TYPE_SCREEN, &error);
+  at_->unref(c);
   std::optional<screenrect> out;
-  if (!failed(error) && r) out = screenrect{r->x, r->y, r->x + r->width, r->y + r->height};
+  if (!atspifailed(error) && r) out = screenrect{r->x, r->y, r->x + r->width, r->y + r->height};
   g_free(r);
   return out;
 }

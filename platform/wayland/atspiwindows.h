@@ -5,13 +5,15 @@
 #include "platform/wayland/nativeframes.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
+struct atspifunctions;
 
 // The top-level frames (and dialogs) of other applications as the
 // accessibility service (AT-SPI 2) shows them: on a Wayland session the only
 // view of native Wayland applications' windows. A frame keeps its id while
 // it exists; one that went away names no window. This program's own process
 // is never asked (it would have to answer on the thread that asks). Every
-// call to another application is bounded by a timeout. UI thread only.
+// call to another application is bounded by a timeout. The library is
+// loaded, and the service connected, at the first listing. UI thread only.
 class atspiwindows {
  public:
   atspiwindows();
@@ -41,7 +43,12 @@ class atspiwindows {
   const known *lookup(windowid w);
   windowid idof(AtspiAccessible *frame, std::uint32_t pid, const std::string &appname);
   void forget(std::map<windowid, known>::iterator it);
+  // Loads the library and connects, once. Whether it works.
+  bool start();
 
+  // The library's functions, once started.
+  const atspifunctions *at_ = nullptr;
+  bool started_ = false;
   bool ready_ = false;
   std::uint64_t lastserial_ = 0;
   std::map<windowid, known> known_;

@@ -25,6 +25,9 @@ struct giofunctions {
   decltype(&g_settings_set_string) setstring = nullptr;
   decltype(&g_settings_reset) reset = nullptr;
   decltype(&g_settings_sync) sync = nullptr;
+  // The type library's, found through GIO, which depends on it.
+  decltype(&g_object_unref) unref = nullptr;
+  decltype(&g_type_name) typenameof = nullptr;
 };
 
 // Null when the library or one of its functions is missing.
@@ -39,7 +42,8 @@ const giofunctions *gio() {
            findfunction(library, "g_settings_get_strv", f.getstrv) &&
            findfunction(library, "g_settings_set_strv", f.setstrv) &&
            findfunction(library, "g_settings_set_string", f.setstring) &&
-           findfunction(library, "g_settings_reset", f.reset) && findfunction(library, "g_settings_sync", f.sync);
+           findfunction(library, "g_settings_reset", f.reset) && findfunction(library, "g_settings_sync", f.sync) &&
+           findfunction(library, "g_object_unref", f.unref) && findfunction(library, "g_type_name", f.typenameof);
   });
 }
 
@@ -78,13 +82,13 @@ void setbinding(const giofunctions &g, const std::string &path, const char *name
   g.setstring(b, "name", name);
   g.setstring(b, "command", command.c_str());
   g.setstring(b, "binding", keys.c_str());
-  g_object_unref(b);
+  g.unref(b);
 }
 
 void resetbinding(const giofunctions &g, const std::string &path) {
   GSettings *b = g.settingsat(custombinding, path.c_str());
   for (const char *key : {"name", "command", "binding"}) g.reset(b, key);
-  g_object_unref(b);
+  g.unref(b);
 }
 
 // Removes the program's bindings (all of them, also a crashed run's) from
@@ -102,7 +106,7 @@ void removeownbindings() {
       kept.push_back(p);
   }
   if (kept.size() != paths.size()) setbindinglist(*g, settings, kept);
-  g_object_unref(settings);
+  g->unref(settings);
   g->sync();
 }
 }  // namespace
@@ -117,8 +121,8 @@ bool gnomekeybindings::available() {
   const giofunctions *g = gio();
   if (!g || !hasschema(*g, mediakeys) || !hasschema(*g, custombinding)) return false;
   GSettingsBackend *backend = g->backend();
-  const bool stored = backend && std::string(G_OBJECT_TYPE_NAME(backend)) != "GMemorySettingsBackend";
-  if (backend) g_object_unref(backend);
+  const bool stored = backend && std::string(g->typenameof(G_OBJECT_TYPE(backend))) != "GMemorySettingsBackend";
+  if (backend) g->unref(backend);
   return stored;
 }
 
@@ -147,7 +151,7 @@ bool gnomekeybindings::grab(const hotkeyrequest &request) {
     paths.push_back(path);
     setbindinglist(*g, settings, paths);
   }
-  g_object_unref(settings);
+  g->unref(settings);
   g->sync();
   bindings_.push_back({name, request.identifier});
   debugout("hotkey " + name + " (" + request.description + "): GNOME keybinding " + keys);
