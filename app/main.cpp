@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -60,6 +63,14 @@ namespace {
 
 // The longest the tray icon waits for the first page load.
 constexpr std::chrono::milliseconds traywait{1000};
+
+// The program's own icon, read as the PNG it is: an image reader left to
+// find a file's format loads every image format plugin to ask each of them.
+QIcon builtinicon() {
+  QImageReader reader(QStringLiteral(":/app/orvalink.png"), "png");
+  reader.setAutoDetectImageFormat(false);
+  return QIcon(QPixmap::fromImage(reader.read()));
+}
 
 // Plugin files are fetched like installers, into the download directory.
 // Requests still running when `owner` goes are deleted with it.
@@ -208,7 +219,7 @@ int main(int argc, char **argv) {
   QApplication app(qargc, qargv.data());
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("orvalink-desktop"));
-  app.setWindowIcon(QIcon(QStringLiteral(":/app/orvalink.png")));
+  app.setWindowIcon(builtinicon());
   startup.mark("Qt application made");
 
   // 5-6. The script host runs settings.lua: data directory, title, icon.
