@@ -21,21 +21,25 @@ std::string uptozero(std::string s) {
 }
 }  // namespace
 
-x11clipboard::x11clipboard() {
-  if (!x_) return;
-  XSetWindowAttributes a{};
-  a.event_mask = PropertyChangeMask;
-  requestor_ = XCreateWindow(x_.display(), x_.root(), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
-                             CopyFromParent, CWEventMask, &a);
+bool x11clipboard::open() {
+  if (!x_) {
+    x_.emplace();
+    if (!*x_) return false;
+    XSetWindowAttributes a{};
+    a.event_mask = PropertyChangeMask;
+    requestor_ = XCreateWindow(x_->display(), x_->root(), -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
+                               CWEventMask, &a);
+  }
+  return *x_ && requestor_;
 }
 
 x11clipboard::~x11clipboard() {
-  if (x_ && requestor_) XDestroyWindow(x_.display(), requestor_);
+  if (x_ && *x_ && requestor_) XDestroyWindow(x_->display(), requestor_);
 }
 
 std::string x11clipboard::read() {
-  if (!x_ || !requestor_) return {};
-  const Window owner = XGetSelectionOwner(x_.display(), x_.atom("CLIPBOARD"));
+  if (!open()) return {};
+  const Window owner = XGetSelectionOwner(x_->display(), x_->atom("CLIPBOARD"));
   if (owner == None) return {};
   // Our own text is read from Qt directly: its owner window cannot answer
   // a request while the UI thread waits here. Asking the server who owns
@@ -48,7 +52,7 @@ std::string x11clipboard::read() {
   }
   clipboardbudget budget(clipboardbudget::clock::now());
   for (const char *target : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING", "text/plain"})
-    if (auto text = convert(x_.atom(target), budget)) return uptozero(*text);
+    if (auto text = convert(x_->atom(target), budget)) return uptozero(*text);
   return {};
 }
 
@@ -58,18 +62,18 @@ bool x11clipboard::waitfor(int type, XEvent &e, const clipboardbudget &budget) {
   const auto now = std::chrono::steady_clock::now();
   const auto deadline = now + budget.waitfor(now, answertimeout);
   for (;;) {
-    if (XCheckTypedWindowEvent(x_.display(), requestor_, type, &e)) return true;
+    if (XCheckTypedWindowEvent(x_->display(), requestor_, type, &e)) return true;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    pollfd p{ConnectionNumber(x_.display()), POLLIN, 0};
+    pollfd p{ConnectionNumber(x_->display()), POLLIN, 0};
     poll(&p, 1, static_cast<int>(left.count()));
   }
 }
 
 std::optional<std::string> x11clipboard::convert(Atom target, clipboardbudget &budget) {
-  Display *d = x_.display();
-  const Atom property = x_.atom("ORVALINK_CLIPBOARD");
+  Display *d = x_->display();
+  const Atom property = x_->atom("ORVALINK_CLIPBOARD");
   // Answers to earlier requests that timed out, and notices of our own
   // deletions, must not be taken for this request's.
   XEvent stale{};
@@ -77,14 +81,14 @@ std::optional<std::string> x11clipboard::convert(Atom target, clipboardbudget &b
   while (XCheckWindowEvent(d, requestor_, PropertyChangeMask, &stale) ||
          XCheckTypedWindowEvent(d, requestor_, SelectionNotify, &stale)) {
   }
-  XConvertSelection(d, x_.atom("CLIPBOARD"), target, property, requestor_, CurrentTime);
+  XConvertSelection(d, x_->atom("CLIPBOARD"), target, property, requestor_, CurrentTime);
   XFlush(d);
   XEvent e{};
   if (!waitfor(SelectionNotify, e, budget) || e.xselection.property == None) return std::nullopt;
 
-  auto value = x_.property(requestor_, property, AnyPropertyType);
+  auto value = x_->property(requestor_, property, AnyPropertyType);
   if (!value) return std::nullopt;
-  if (value->type != x_.atom("INCR")) {
+  if (value->type != x_->atom("INCR")) {
     XDeleteProperty(d, requestor_, property);
     XFlush(d);
     return std::string(value->bytes.begin(), value->bytes.end());
@@ -102,7 +106,7 @@ std::optional<std::string> x11clipboard::convert(Atom target, clipboardbudget &b
     XEvent p{};
     if (!waitfor(PropertyNotify, p, budget)) return std::nullopt;
     if (p.xproperty.atom != property || p.xproperty.state != PropertyNewValue) continue;
-    const auto piece = x_.property(requestor_, property, AnyPropertyType);
+    const auto piece = x_->property(requestor_, property, AnyPropertyType);
     XDeleteProperty(d, requestor_, property);
     XFlush(d);
     if (!piece || piece->bytes.empty()) return text;
@@ -118,5 +122,5 @@ void x11clipboard::write(const std::string &bytes) {
   auto *m = new QMimeData;
   m->setData(QStringLiteral("text/plain"), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
   qt->setMimeData(m, QClipboard::Clipboard);
-  if (x_) ownwindow_ = XGetSelectionOwner(x_.display(), x_.atom("CLIPBOARD"));
+  if (open()) ownwindow_ = XGetSelectionOwner(x_->display(), x_->atom("CLIPBOARD"));
 }

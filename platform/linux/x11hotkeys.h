@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/hotkeyservice.h"
@@ -12,6 +13,8 @@ class QSocketNotifier;
 
 // Hotkeys as passive key grabs on the root window, on a connection of their
 // own whose key events are read on the UI thread when its socket has data.
+// The connection is opened at the first grab: a run without hotkeys never
+// pays for it.
 class x11hotkeys : public hotkeyservice {
  public:
   x11hotkeys();
@@ -25,11 +28,13 @@ class x11hotkeys : public hotkeyservice {
     unsigned keycode;
     unsigned mods;
   };
+  // Opens the connection once; whether it is open.
+  bool open();
   void watch();
   void readevents();
   modifiermasks masks() const;
 
-  x11connection x_;
+  std::optional<x11connection> x_;
   std::unique_ptr<QSocketNotifier> notifier_;
   std::function<void(int)> listener_;
   std::vector<grabbed> grabs_;

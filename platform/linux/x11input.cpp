@@ -6,15 +6,20 @@
 #include "common/debuglog.h"
 #include "platform/linux/x11keys.h"
 
-x11input::x11input(const x11connection &x) : x_(x) {
-  int event = 0, error = 0, major = 0, minor = 0;
-  xtest_ = XTestQueryExtension(x_.display(), &event, &error, &major, &minor);
-  if (!xtest_) debugout("the X server has no XTest extension: scripts cannot send input");
+x11input::x11input(const x11connection &x) : x_(x) {}
+
+bool x11input::hasxtest() {
+  if (!xtest_) {
+    int event = 0, error = 0, major = 0, minor = 0;
+    xtest_ = XTestQueryExtension(x_.display(), &event, &error, &major, &minor) != False;
+    if (!*xtest_) debugout("the X server has no XTest extension: scripts cannot send input");
+  }
+  return *xtest_;
 }
 
 void x11input::key(int virtualkey, bool down) {
   const unsigned long keysym = keysymforvirtualkey(virtualkey);
-  if (!xtest_ || !keysym) return;
+  if (!keysym || !hasxtest()) return;
   const KeyCode code = XKeysymToKeycode(x_.display(), keysym);
   if (!code) return;
   XTestFakeKeyEvent(x_.display(), code, down ? True : False, CurrentTime);
@@ -22,13 +27,13 @@ void x11input::key(int virtualkey, bool down) {
 }
 
 void x11input::movepointer(screenpoint p) {
-  if (!xtest_) return;
+  if (!hasxtest()) return;
   XTestFakeMotionEvent(x_.display(), DefaultScreen(x_.display()), p.x, p.y, CurrentTime);
   XSync(x_.display(), False);
 }
 
 void x11input::button(int number, bool down) {
-  if (!xtest_) return;
+  if (!hasxtest()) return;
   XTestFakeButtonEvent(x_.display(), static_cast<unsigned>(number), down ? True : False, CurrentTime);
   XSync(x_.display(), False);
 }
