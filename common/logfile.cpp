@@ -35,6 +35,12 @@ void closetoothers(int dirfd, const char *name) {
 
 int startrunlog(int dirfd, std::string_view name) {
   const std::string file(name), earlier = file + ".1";
+  // A rename that replaces a file makes ext4 write the renamed file's data
+  // out at once, which would hold up the start: the oldest file goes first,
+  // when the last run's file is ours to move.
+  struct stat last {};
+  if (::fstatat(dirfd, file.c_str(), &last, AT_SYMLINK_NOFOLLOW) == 0 && last.st_uid == ::geteuid())
+    ::unlinkat(dirfd, earlier.c_str(), 0);
   // Where the old file cannot be moved away (another user's, in a directory
   // with the sticky bit), creating the new one fails below.
   if (::renameat(dirfd, file.c_str(), dirfd, earlier.c_str()) == 0) closetoothers(dirfd, earlier.c_str());
