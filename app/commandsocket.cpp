@@ -1,8 +1,12 @@
 #include "app/commandsocket.h"
 
+#include <sys/stat.h>
+
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/windowevents.h"
 #include "common/debuglog.h"
@@ -25,12 +29,21 @@ bool commandsocket::listen() {
     return false;
   }
   QLocalServer::removeServer(name());  // a socket file left by a copy that crashed
+  // Bound here rather than by Qt, whose access options bind in a temporary
+  // directory and move the socket into place: the private directory already
+  // keeps others out, and the file is made the user's alone.
+  ownedfd socket = unixlisten(commandsocketpath(), 50);
+  if (!socket) {
+    debugout("command socket: cannot listen: " + std::string(std::strerror(errno)));
+    return false;
+  }
+  ::chmod(commandsocketpath().c_str(), S_IRWXU);
   server = new QLocalServer(this);
-  server->setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server->listen(name())) {
+  if (!server->listen(static_cast<qintptr>(socket.get()))) {
     debugout("command socket: cannot listen: " + server->errorString().toStdString());
     return false;
   }
+  socket.release();
   connect(server, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket *client = server->nextPendingConnection()) {
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
