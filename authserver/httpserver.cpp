@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
 #include <boost/asio/socket_base.hpp>
 #include <cerrno>
 #include <cstring>
@@ -17,7 +16,7 @@ namespace {
 // Long enough for an exhausted descriptor table or memory to recover without
 // spinning, short enough that a waiting browser does not notice.
 constexpr std::chrono::milliseconds acceptretrydelay{100};
-// Connections taken in one turn of the loop, before they are served.
+// Connections taken and served in one turn of the loop.
 constexpr std::size_t acceptturn = 32;
 }  // namespace
 
@@ -59,26 +58,22 @@ void httpserver::waitaccept() {
 }
 
 void httpserver::acceptready() {
-  // Everything that has come is taken in one turn (a bounded number, so that
-  // those taken are answered soon), then served: a request that was on its
-  // way when its connection was taken has often arrived by then and is
-  // answered at once. Then the loop waits again.
+  // Each connection is served as soon as it is taken: its request has come
+  // (the accept is deferred until it has), and its browser should not wait
+  // while others are taken. A turn takes a bounded number, so that other
+  // work of the loop is not held up; then the loop waits again.
   debuglines lines;
   shared->lines = &lines;
   struct unset {
     listenershared &shared;
     ~unset() { shared.lines = nullptr; }
   } done{*shared};
-  std::array<acceptedconnection, acceptturn> taken;
-  std::size_t count = 0;
   acceptresult result = acceptresult::taken;
-  while (count < taken.size() && result != acceptresult::none && result != acceptresult::failed) {
-    result = acceptone(taken[count], count);
-    if (result == acceptresult::taken) ++count;
+  for (std::size_t n = 0; n < acceptturn && result != acceptresult::none && result != acceptresult::failed; ++n) {
+    acceptedconnection taken;
+    result = acceptone(taken);
+    if (result == acceptresult::taken) serveconnection(io, shared, taken.fd, connectinguser(taken));
   }
-  std::array<std::optional<uid_t>, taken.size()> users;
-  connectingusers({taken.data(), count}, {users.data(), count});
-  for (std::size_t i = 0; i < count; ++i) serveconnection(io, shared, taken[i].fd, users[i]);
   if (result != acceptresult::failed) {
     waitaccept();
     return;
@@ -89,7 +84,7 @@ void httpserver::acceptready() {
   });
 }
 
-httpserver::acceptresult httpserver::acceptone(acceptedconnection &into, std::size_t waiting) {
+httpserver::acceptresult httpserver::acceptone(acceptedconnection &into) {
   sockaddr_in peer{};
   socklen_t length = sizeof peer;
   const int fd =
@@ -105,7 +100,7 @@ httpserver::acceptresult httpserver::acceptone(acceptedconnection &into, std::si
     return acceptresult::failed;
   }
   acceptfailing = false;
-  if (shared->open + waiting >= maxopenconnections) {
+  if (shared->open >= maxopenconnections) {
     // Closed unread.
     if (!full)
       shared->lines->add("callback server: " + std::to_string(maxopenconnections) +
@@ -119,28 +114,18 @@ httpserver::acceptresult httpserver::acceptone(acceptedconnection &into, std::si
   return acceptresult::taken;
 }
 
-void httpserver::connectingusers(std::span<const acceptedconnection> taken, std::span<std::optional<uid_t>> users) {
-  // Asked while the connecting sockets surely exist: the connections are
-  // still open here.
-  std::array<socketowners::ends, acceptturn> asked;
-  std::array<std::size_t, acceptturn> of;
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < taken.size() && count < asked.size(); ++i) {
-    users[i].reset();
-    if (!taken[i].ipv4) continue;
-    sockaddr_in local{};
-    if (localaddress) {
-      local = *localaddress;
-    } else {
-      socklen_t length = sizeof local;
-      if (::getsockname(taken[i].fd, reinterpret_cast<sockaddr *>(&local), &length) != 0 || local.sin_family != AF_INET)
-        continue;
-    }
-    // The connecting socket's own end is our peer.
-    asked[count] = {taken[i].peer, local};
-    of[count++] = i;
+std::optional<uid_t> httpserver::connectinguser(const acceptedconnection &taken) {
+  // Asked while the connecting socket surely exists: the connection is still
+  // open here.
+  if (!taken.ipv4) return std::nullopt;
+  sockaddr_in local{};
+  if (localaddress) {
+    local = *localaddress;
+  } else {
+    socklen_t length = sizeof local;
+    if (::getsockname(taken.fd, reinterpret_cast<sockaddr *>(&local), &length) != 0 || local.sin_family != AF_INET)
+      return std::nullopt;
   }
-  std::array<std::optional<uid_t>, acceptturn> owners;
-  kernelowners.tcpsocketuids({asked.data(), count}, {owners.data(), count});
-  for (std::size_t k = 0; k < count; ++k) users[of[k]] = owners[k];
+  // The connecting socket's own end is our peer.
+  return kernelowners.tcpsocketuid(taken.peer, local);
 }

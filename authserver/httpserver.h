@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <span>
 
 #include "common/socketowner.h"
 #include "protocol/pagemessage.h"
@@ -52,10 +51,9 @@ class httpserver {
   // Waits until a connection can be accepted, then accepts what has come.
   void waitaccept();
   void acceptready();
-  // `waiting`: connections taken in this turn and not yet served.
-  acceptresult acceptone(acceptedconnection &into, std::size_t waiting);
-  // The users who made the connections taken, asked of the kernel together.
-  void connectingusers(std::span<const acceptedconnection> taken, std::span<std::optional<uid_t>> users);
+  acceptresult acceptone(acceptedconnection &into);
+  // The user who made a connection taken, asked of the kernel.
+  std::optional<uid_t> connectinguser(const acceptedconnection &taken);
 
   boost::asio::io_context &io;
   boost::asio::ip::tcp::acceptor acceptor;
