@@ -35,6 +35,16 @@ const atspifunctions *atspi() {
   });
 }
 
+const atspifunctions *atspiconnect(int timeoutms) {
+  const atspifunctions *at = atspi();
+  if (!at) return nullptr;
+  // 1: connected before (by another part of the program).
+  const int status = at->init();
+  if (status != 0 && status != 1) return nullptr;
+  at->settimeout(timeoutms, timeoutms);
+  return at;
+}
+
 bool atspifailed(GError *&error) {
   if (!error) return false;
   g_error_free(error);

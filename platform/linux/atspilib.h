@@ -40,6 +40,10 @@ struct atspifunctions {
 
 // Null when the library or one of its functions is missing.
 const atspifunctions *atspi();
+// The library, connected to the accessibility bus, every call to another
+// application bounded by `timeoutms`; null when it cannot be loaded or
+// connected.
+const atspifunctions *atspiconnect(int timeoutms);
 
 // Drops a GError; true when there was one.
 bool atspifailed(GError *&error);

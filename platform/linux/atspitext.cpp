@@ -54,14 +54,10 @@ AtspiAccessible *findfocused(const atspifunctions &at, AtspiAccessible *root,
 atspitext::atspitext(desktopwindows &windows) : windows_(windows) {}
 
 bool atspitext::start() {
-  if (started_) return ready_;
+  if (started_) return at_ != nullptr;
   started_ = true;
-  at_ = atspi();
+  at_ = atspiconnect(calltimeoutms);
   if (!at_) return false;
-  const int status = at_->init();
-  ready_ = status == 0 || status == 1;
-  if (!ready_) return false;
-  at_->settimeout(calltimeoutms, calltimeoutms);
   listener_ = at_->newlistener(onfocus, this, nullptr);
   GError *error = nullptr;
   at_->registerlistener(listener_, "object:state-changed:focused", &error);

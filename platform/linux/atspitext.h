@@ -35,10 +35,9 @@ class atspitext : public focusedtext {
   AtspiAccessible *focused();
 
   desktopwindows &windows_;
-  // The library's functions, once started.
+  // The library's functions, once started and connected.
   const atspifunctions *at_ = nullptr;
   bool started_ = false;
-  bool ready_ = false;
   AtspiEventListener *listener_ = nullptr;
   AtspiAccessible *lastfocus_ = nullptr;
 };

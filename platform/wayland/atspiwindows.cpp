@@ -47,14 +47,9 @@ atspiwindows::~atspiwindows() {
 }
 
 bool atspiwindows::start() {
-  if (started_) return ready_;
+  if (!started_) at_ = atspiconnect(calltimeoutms);
   started_ = true;
-  at_ = atspi();
-  if (!at_) return false;
-  const int status = at_->init();
-  ready_ = status == 0 || status == 1;
-  if (ready_) at_->settimeout(calltimeoutms, calltimeoutms);
-  return ready_;
+  return at_ != nullptr;
 }
 
 void atspiwindows::forget(std::map<windowid, known>::iterator it) {

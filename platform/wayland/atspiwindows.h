@@ -46,10 +46,9 @@ class atspiwindows {
   // Loads the library and connects, once. Whether it works.
   bool start();
 
-  // The library's functions, once started.
+  // The library's functions, once started and connected.
   const atspifunctions *at_ = nullptr;
   bool started_ = false;
-  bool ready_ = false;
   std::uint64_t lastserial_ = 0;
   std::map<windowid, known> known_;
 };
