@@ -25,7 +25,7 @@ function option(name, fallback) {
 }
 const build = path.resolve(option('build', path.join(root, 'build-bench')));
 const outdir = path.resolve(option('out', path.join(root, 'build', 'bench')));
-const rounds = Number(option('rounds', '11'));
+const rounds = Number(option('rounds', '21'));
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'orvabench-'));
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
@@ -273,8 +273,9 @@ async function startupandmemory(svc) {
       try {
         const loaded = await svc.next('loaded', 60000);
         const ms = loaded.at - p.started;
-        await sleep(2000);
-        const kib = psskib(p.proc.pid);
+        // Memory is compared between the program and the bare browser only.
+        if (memory[name]) await sleep(2000);
+        const kib = memory[name] ? psskib(p.proc.pid) : 0;
         const times = JSON.parse(loaded.body);
         if (round > 0) {
           startup[name].push(ms);
@@ -283,7 +284,7 @@ async function startupandmemory(svc) {
           if (memory[name]) memory[name].push(kib);
           if (phases[name]) addphases(phases[name], fs.readFileSync(logfile, 'utf8').slice(logstart), p.startedepoch);
         }
-        log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms, ${(kib / 1024).toFixed(0)} MiB`);
+        log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms` + (kib ? `, ${(kib / 1024).toFixed(0)} MiB` : ''));
       } finally {
         await p.stop();
       }
@@ -418,7 +419,7 @@ http {
     await waitport(port);
     await waitport(nginxport);
     const runs = { desktop: [], nginx: [] };
-    for (let i = 0; i < 7; i++) {
+    for (let i = 0; i < 11; i++) {
       runs.nginx.push(wrk(nginxport));
       runs.desktop.push(wrk(port));
       log(`  run ${i}: listener ${runs.desktop[i].rate.toFixed(0)}/s, nginx ${runs.nginx[i].rate.toFixed(0)}/s`);
