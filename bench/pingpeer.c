@@ -2,19 +2,48 @@
  * against: connects to the Unix-domain socket named by its argument and sends
  * every message straight back, framed as the relay frames them (4-byte
  * little-endian length, then the payload), with one read and one write per
- * message where the sizes allow. Built 64-bit and 32-bit, so that the
- * baseline of the relayed calls runs the same way as the relay. */
+ * message where the sizes allow. It waits for a message as the relay does:
+ * awake for a moment, then in poll(), so that the baseline does not pay a
+ * sleeping processor's wake-up that the relay avoids. Built 64-bit and
+ * 32-bit, so that the baseline of the relayed calls runs the same way as the
+ * relay. */
+#include <errno.h>
+#include <poll.h>
+#include <sched.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
+
+/* As long as the relay stays awake for its next message. */
+#define AWAKE_NS 300000L
+
+static long nanoseconds(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1000000000L + t.tv_nsec;
+}
+
+static ssize_t readwhenready(int fd, char *p, size_t n) {
+  const long until = nanoseconds() + AWAKE_NS;
+  do {
+    ssize_t r = recv(fd, p, n, MSG_DONTWAIT);
+    if (r >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return r;
+    sched_yield();
+  } while (nanoseconds() < until);
+  struct pollfd ready = {fd, POLLIN, 0};
+  while (poll(&ready, 1, -1) < 0)
+    if (errno != EINTR) return -1;
+  return read(fd, p, n);
+}
 
 static int readall(int fd, char *p, size_t n) {
   while (n > 0) {
-    ssize_t r = read(fd, p, n);
+    ssize_t r = readwhenready(fd, p, n);
     if (r <= 0) return 0;
     p += r;
     n -= (size_t)r;

@@ -39,9 +39,11 @@
 
 #include "app/stderrlog.h"
 #include "bench/benchstats.h"
+#include "common/fdio.h"
 #include "plugins/callerpoll.h"
 #include "plugins/qxp.h"
 #include "plugins/wineprefix.h"
+#include "protocol/relayframe.h"
 
 extern char **environ;
 
@@ -167,9 +169,11 @@ bool startpeer(const std::vector<std::string> &command, const std::string &dir, 
   return peer.fd >= 0;
 }
 
+// Waits for the echo awake for a moment before it sleeps, as the program and
+// the relay wait for each other's messages.
 bool readexact(int fd, char *p, std::size_t n) {
   while (n > 0) {
-    const ssize_t r = ::read(fd, p, n);
+    const ssize_t r = readsomewhenready(fd, p, n, callspin);
     if (r <= 0) return false;
     p += r;
     n -= static_cast<std::size_t>(r);
