@@ -78,21 +78,32 @@ ssize_t readsome(int fd, void *data, std::size_t size) {
 }
 
 ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin) {
-  // Awake, each look at a socket is a read that does not wait: what has
-  // arrived is taken by the same system call that finds it.
-  ssize_t n = -1;
-  int error = 0;
-  const bool done = spinuntil(spin, [&] {
-    n = ::recv(fd, data, size, MSG_DONTWAIT);
-    error = n < 0 ? errno : 0;
-    return n >= 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
-  });
-  if (done && error != ENOTSOCK) return n;
-  if (done) readablewithin(fd, spin);
+  const ssize_t n = readsomewithin(fd, data, size, spin);
+  if (n >= 0 || errno != EAGAIN) return n;
   pollfd p{fd, POLLIN, 0};
   while (::poll(&p, 1, -1) < 0)
     if (errno != EINTR) return -1;
   return readsome(fd, data, size);
+}
+
+ssize_t readsomewithin(int fd, void *data, std::size_t size, std::chrono::microseconds spin) {
+  // Awake, each look at a socket is a read that does not wait: what has
+  // arrived is taken by the same system call that finds it.
+  ssize_t n = -1;
+  int error = EAGAIN;
+  spinuntil(spin, [&] {
+    n = ::recv(fd, data, size, MSG_DONTWAIT);
+    error = n < 0 ? errno : 0;
+    return n >= 0 || (error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+  });
+  if (n >= 0) return n;
+  if (error == ENOTSOCK) {
+    // A pipe: asked whether it can be read instead.
+    if (readablewithin(fd, spin)) return readsome(fd, data, size);
+    error = EAGAIN;
+  }
+  errno = error == EWOULDBLOCK || error == EINTR ? EAGAIN : error;
+  return -1;
 }
 
 bool readablewithin(int fd, std::chrono::microseconds spin) {

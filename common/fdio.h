@@ -40,6 +40,11 @@ ssize_t readsome(int fd, void *data, std::size_t size);
 // sleeps, the reader waits up to `spin` awake (common/spinwait.h).
 ssize_t readsomewhenready(int fd, void *data, std::size_t size, std::chrono::microseconds spin);
 
+// What arrives within `spin`, read while awake (common/spinwait.h) and never
+// asleep: the count, 0 at the end of the stream, -1 on an error, and -1 with
+// errno EAGAIN when nothing came.
+ssize_t readsomewithin(int fd, void *data, std::size_t size, std::chrono::microseconds spin);
+
 // Waits up to `spin` awake (common/spinwait.h) for `fd` to be readable (or
 // hung up), asking poll() without a timeout; true when readable.
 bool readablewithin(int fd, std::chrono::microseconds spin);

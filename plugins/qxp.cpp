@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "common/debuglog.h"
-#include "common/fdio.h"
 #include "common/spinwait.h"
 #include "plugins/winerelay.h"
 #include "protocol/handlecall.h"
@@ -27,7 +26,7 @@ qxp::~qxp() {
 bool qxp::call(const std::string &requestid, const std::string &fn, const std::string &data) {
   bool queued = true;
   bool wait = false;
-  int relayfd = -1;
+  bool readshere = false;
   {
     std::lock_guard<std::mutex> lock(direct);
     if (!senddirect(requestid, fn, data)) {
@@ -39,15 +38,16 @@ bool qxp::call(const std::string &requestid, const std::string &fn, const std::s
         meet.store(callerwaits, std::memory_order_release);
       }
       queued = calls.push(qxpcall{fn, data, requestid, false, false});
-    } else if (callerreads) {
-      relayfd = directfd;
+    } else {
+      readshere = callerreads;
     }
   }
-  if (relayfd >= 0) {
+  if (readshere) {
     // The relay answers within microseconds: met here, the answer leaves
     // with what this thread is doing (the page channel's reply), and no
-    // sleeping thread has to be woken for it.
-    if (readablewithin(relayfd, env.meetwait)) answerready();
+    // sleeping thread has to be woken for it. The wait reads the answer as
+    // it finds it.
+    if (replies->arrivedwithin(env.meetwait)) answerready();
     return true;
   }
   pending.post();

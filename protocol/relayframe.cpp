@@ -42,6 +42,14 @@ bool pipereader::fill() {
   return true;
 }
 
+bool pipereader::arrivedwithin(std::chrono::microseconds spin) {
+  if (at == end) at = end = 0;
+  if (end > at) return true;
+  const ssize_t n = readsomewithin(fd, buffer.data(), buffer.size(), spin);
+  if (n > 0) end = static_cast<std::size_t>(n);
+  return n >= 0 || errno != EAGAIN;
+}
+
 bool pipereader::next(std::string &payload) {
   while (end - at < 4)
     if (!fill()) return false;

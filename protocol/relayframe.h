@@ -41,6 +41,9 @@ class pipereader {
  public:
   explicit pipereader(int fd) : fd(fd), buffer(64 * 1024) {}
   bool next(std::string &payload);
+  // Whether anything (or the end, or an error) arrives within `spin`, waiting
+  // awake only; what has arrived is kept for next().
+  bool arrivedwithin(std::chrono::microseconds spin);
 
  private:
   // Reads what has arrived, at least one byte; false at the end or on error.

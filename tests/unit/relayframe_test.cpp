@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -160,4 +161,28 @@ TEST(relayframe, reader_splits_messages_that_arrive_together_or_in_pieces) {
   ::close(p[1]);
   EXPECT_FALSE(onpipe.next(got));
   ::close(p[0]);
+}
+
+TEST(relayframe, a_wait_for_an_answer_keeps_what_it_reads_and_sees_the_end) {
+  using std::chrono::microseconds;
+  for (const bool onpipe : {false, true}) {
+    socketpairfds s;
+    int p[2] = {-1, -1};
+    if (onpipe) {
+      ASSERT_EQ(::pipe(p), 0);
+    }
+    const int readend = onpipe ? p[0] : s.fd[1], writeend = onpipe ? p[1] : s.fd[0];
+    pipereader reader(readend);
+    std::string got;
+    EXPECT_FALSE(reader.arrivedwithin(microseconds(50)));
+    ASSERT_TRUE(writepipemsg(writeend, "ok|1"));
+    ASSERT_TRUE(reader.arrivedwithin(microseconds(50)));
+    ASSERT_TRUE(reader.next(got));
+    EXPECT_EQ(got, "ok|1");
+    ::close(writeend);
+    if (!onpipe) s.fd[0] = -1;
+    EXPECT_TRUE(reader.arrivedwithin(microseconds(50)));
+    EXPECT_FALSE(reader.next(got));
+    if (onpipe) ::close(p[0]);
+  }
 }
