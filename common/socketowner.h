@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 
 #include "common/ownedfd.h"
 
@@ -18,18 +17,9 @@
 // connection; keeping it halves the cost). One thread at a time.
 class socketowners {
  public:
-  // A socket named by its own end and its other end.
-  struct ends {
-    sockaddr_in self;
-    sockaddr_in remote;
-  };
-
   // The owner of the IPv4 TCP socket whose own end is `self` and whose other
   // end is `remote`. A remote of 0.0.0.0:0 finds the socket listening on `self`.
   std::optional<uid_t> tcpsocketuid(const sockaddr_in &self, const sockaddr_in &remote);
-  // The owners of several sockets (`owners[i]` of `sockets[i]`; the spans are
-  // of one size), asked in one question, answered in one read.
-  void tcpsocketuids(std::span<const ends> sockets, std::span<std::optional<uid_t>> owners);
 
  private:
   ownedfd diag;
