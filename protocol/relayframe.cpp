@@ -3,6 +3,7 @@
 #include <sys/uio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "common/fdio.h"
