@@ -1,8 +1,11 @@
 #include "common/debuglog.h"
 
+#include <sys/uio.h>
+
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -17,35 +20,50 @@ std::atomic<std::uint64_t> &targets() {
   return both;
 }
 
-void emit(const std::string &whole) {
+// The most parts one emit() takes.
+constexpr std::size_t maxparts = 16;
+
+// Each target gets the parts in one writev(), so that lines written at the
+// same time by other threads or processes never fall between them.
+void emit(const iovec *parts, int count) {
   const std::uint64_t both = targets().load(std::memory_order_acquire);
   const auto terminal = static_cast<std::int32_t>(both >> 32), file = static_cast<std::int32_t>(both);
-  if (file < 0) {
-    // One fwrite per call: stdio locks the stream for the call.
-    std::fwrite(whole.data(), 1, whole.size(), stderr);
-    std::fflush(stderr);
-    return;
+  std::array<iovec, maxparts> left;
+  for (const int fd : {file < 0 ? 2 : terminal, file}) {
+    if (fd < 0) continue;
+    std::copy(parts, parts + count, left.begin());
+    writeall(fd, left.data(), count);
   }
-  writeboth(terminal, file, whole);
 }
+
+iovec part(std::string_view text) { return {const_cast<char *>(text.data()), text.size()}; }
 
 }  // namespace
 
 void debugout(std::string_view line) {
-  std::string whole(line);
-  whole += '\n';
-  emit(whole);
+  const iovec parts[2] = {part(line), part("\n")};
+  emit(parts, 2);
 }
 
 void debuglines::add(std::string_view line) {
-  text += line;
-  text += '\n';
+  own += line;
+  own += '\n';
 }
 
 void debuglines::flush() {
-  if (text.empty()) return;
-  emit(text);
-  text.clear();
+  std::array<iovec, 2 * std::tuple_size_v<decltype(borrows)> + 1> parts;
+  static_assert(parts.size() <= maxparts);
+  int count = 0;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < borrowcount; ++i) {
+    if (borrows[i].ownend > from) parts[count++] = part(std::string_view(own).substr(from, borrows[i].ownend - from));
+    parts[count++] = part(borrows[i].text);
+    from = borrows[i].ownend;
+  }
+  if (own.size() > from) parts[count++] = part(std::string_view(own).substr(from));
+  if (count > 0) emit(parts.data(), count);
+  own.clear();
+  borrowcount = 0;
 }
 
 namespace {
@@ -90,8 +108,12 @@ void appendloggable(std::string &line, std::string_view text) {
 }  // namespace
 
 void debuglines::addloggable(std::string_view line) {
-  appendloggable(text, line);
-  text += '\n';
+  if (borrowcount < borrows.size() && plainrun(line, 0) == line.size()) {
+    borrows[borrowcount++] = {own.size(), line};
+  } else {
+    appendloggable(own, line);
+  }
+  own += '\n';
 }
 
 std::string loggable(std::string_view text) {
@@ -101,8 +123,11 @@ std::string loggable(std::string_view text) {
 }
 
 void writeboth(int terminal, int file, std::string_view data) {
-  writeall(terminal, data);
-  writeall(file, data);
+  const iovec whole = part(data);
+  for (const int fd : {terminal, file}) {
+    iovec left = whole;
+    writeall(fd, &left, 1);
+  }
 }
 
 void setdebugtargets(int terminal, int file) {

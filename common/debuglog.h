@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,13 +20,22 @@ class debuglines {
   debuglines &operator=(const debuglines &) = delete;
   ~debuglines() { flush(); }
   void add(std::string_view line);
-  // A line of outside text, made safe as loggable() does, without a copy of
-  // its own.
+  // A line of outside text, made safe as loggable() does. Text that needs no
+  // change is written from where it is rather than copied (a relayed call's
+  // data and answer are most of its trace): it must stay unchanged until the
+  // lines are flushed.
   void addloggable(std::string_view text);
   void flush();
 
  private:
-  std::string text;
+  // A borrowed text goes out after the bytes of `own` up to `ownend`.
+  struct borrowed {
+    std::size_t ownend;
+    std::string_view text;
+  };
+  std::string own;
+  std::array<borrowed, 4> borrows;
+  std::size_t borrowcount = 0;
 };
 
 // Text from outside the program (a page's call data, a plugin's answer) made

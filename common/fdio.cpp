@@ -42,6 +42,22 @@ bool writeall(int fd, std::string_view data) {
   return true;
 }
 
+namespace {
+
+// Moves `parts` on past the `done` bytes a transfer took.
+void advance(iovec *&parts, int &count, std::size_t done) {
+  while (count > 0 && done >= parts->iov_len) {
+    done -= parts->iov_len;
+    ++parts;
+    --count;
+  }
+  if (count == 0) return;
+  parts->iov_base = static_cast<char *>(parts->iov_base) + done;
+  parts->iov_len -= done;
+}
+
+}  // namespace
+
 bool sendall(int fd, iovec *parts, int count) {
   while (count > 0) {
     msghdr message{};
@@ -51,16 +67,17 @@ bool sendall(int fd, iovec *parts, int count) {
     if (n < 0 && errno == ENOTSOCK) n = ::writev(fd, parts, count);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
-    auto done = static_cast<std::size_t>(n);
-    while (count > 0 && done >= parts->iov_len) {
-      done -= parts->iov_len;
-      ++parts;
-      --count;
-    }
-    if (count > 0) {
-      parts->iov_base = static_cast<char *>(parts->iov_base) + done;
-      parts->iov_len -= done;
-    }
+    advance(parts, count, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool writeall(int fd, iovec *parts, int count) {
+  while (count > 0) {
+    const ssize_t n = ::writev(fd, parts, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    advance(parts, count, static_cast<std::size_t>(n));
   }
   return true;
 }

@@ -20,6 +20,9 @@ bool readallat(int fd, std::int64_t offset, void *data, std::size_t size);
 
 // Writes every byte with write(): for files, pipes and terminals.
 bool writeall(int fd, std::string_view data);
+// The same for parts in order, with writev(); `parts` is used up as the
+// bytes leave.
+bool writeall(int fd, iovec *parts, int count);
 
 // Writes every byte of the parts in order, in as few calls as the kernel
 // allows; `parts` is used up as the bytes leave. On a socket with

@@ -64,8 +64,8 @@ TEST(debuglog, lines_of_one_call_stay_together_whatever_other_threads_write) {
           const std::string payload(3000, static_cast<char>('a' + t));
           debuglines three;
           three.add(name + " send " + std::to_string(i));
-          three.add(payload);
-          three.add("");
+          three.addloggable(payload);
+          three.addloggable("\n");
         }
       }
     });
@@ -87,7 +87,7 @@ TEST(debuglog, lines_of_one_call_stay_together_whatever_other_threads_write) {
     ASSERT_LT(i + 2, lines.size());
     EXPECT_EQ(lines[i], "writer " + std::to_string(t) + " send " + std::to_string(call));
     EXPECT_EQ(lines[i + 1], std::string(3000, static_cast<char>('a' + t)));
-    EXPECT_EQ(lines[i + 2], "");
+    EXPECT_EQ(lines[i + 2], "\\x0a");
     i += 2;
   }
 }
