@@ -16,6 +16,8 @@
 //
 // With --log, standard error (where the relayed calls trace themselves) is
 // copied into the file by a thread, as the program does.
+#include <dirent.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -29,10 +31,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,6 +208,60 @@ bool measureraw(int fd, const std::string &payload, int warmup, int calls, std::
   return true;
 }
 
+// The numeric entries of a /proc directory.
+std::vector<pid_t> numbered(const std::string &dir) {
+  std::vector<pid_t> ids;
+  if (DIR *d = ::opendir(dir.c_str())) {
+    while (const dirent *e = ::readdir(d))
+      if (const pid_t id = std::atoi(e->d_name); id > 0) ids.push_back(id);
+    ::closedir(d);
+  }
+  return ids;
+}
+
+// This process and every process started from it, however indirectly.
+std::set<pid_t> family() {
+  std::multimap<pid_t, pid_t> children;
+  for (const pid_t pid : numbered("/proc")) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    // The parent is the second field after the name, which ends at the last ')'.
+    const auto name = stat.rfind(')');
+    if (name == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(stat.c_str() + name + 1, " %c %d", &state, &parent) == 2) children.emplace(parent, pid);
+  }
+  std::set<pid_t> all{::getpid()};
+  for (std::vector<pid_t> todo{::getpid()}; !todo.empty();) {
+    const pid_t pid = todo.back();
+    todo.pop_back();
+    for (auto [at, end] = children.equal_range(pid); at != end; ++at)
+      if (all.insert(at->second).second) todo.push_back(at->second);
+  }
+  return all;
+}
+
+// Keeps the calling thread on the processor it is on and every other thread
+// of this process and of its children (workers, relays, peers) off it. Where
+// the scheduler put a caller and its far end on one processor, their
+// ping-pong skipped the transfer between caches and took two thirds of the
+// time: a way's figure depended on where its peer happened to start.
+void placeapart() {
+  cpu_set_t all;
+  if (::sched_getaffinity(0, sizeof all, &all) != 0 || CPU_COUNT(&all) < 2) return;
+  const int here = ::sched_getcpu();
+  cpu_set_t mine, others = all;
+  CPU_ZERO(&mine);
+  CPU_SET(here, &mine);
+  CPU_CLR(here, &others);
+  ::sched_setaffinity(0, sizeof mine, &mine);
+  const pid_t self = ::gettid();
+  for (const pid_t pid : family())
+    for (const pid_t task : numbered("/proc/" + std::to_string(pid) + "/task"))
+      if (task != self) ::sched_setaffinity(task, sizeof others, &others);
+}
+
 std::string argvalue(const std::string &arg, const char *name) {
   const std::string prefix = std::string("--") + name + "=";
   return arg.starts_with(prefix) ? arg.substr(prefix.size()) : std::string();
@@ -286,6 +344,7 @@ int main(int argc, char **argv) {
   // same Wine prefix, run the way the plugin host is.
   const bool withwinepeer =
       withwine && !o.winepeer.empty() && startpeer(wineenv.wine->command(o.winepeer), scratch, peerwine);
+  placeapart();
 
   std::string json = "{\"calls\":" + std::to_string(o.calls) + ",\"sizes\":[";
   bool ok = true;
@@ -293,17 +352,26 @@ int main(int argc, char **argv) {
     const std::string payload(o.sizes[s], 'x');
     std::map<std::string, std::vector<double>> us;
     // The ways take turns in short blocks, so that a change in the
-    // machine's load meets all of them alike.
+    // machine's load meets all of them alike. Each block starts once the
+    // parties of the last one have stopped waiting awake for more.
     const int blocks = o.blocks;
+    const auto settled = [] { std::this_thread::sleep_for(2 * callspin); };
     for (int b = 0; ok && b < blocks; ++b) {
       const int warmup = b == 0 ? o.warmup : 20, calls = o.calls / blocks;
+      settled();
       ok = ok && measureplugin(inprocess, inbox, nullptr, payload, warmup, calls, us["inprocess"]);
       // Reported under "bridged", the name the benchmark's rows have always had.
+      settled();
       ok = ok && measureplugin(relayed, relayedbox, &loop, payload, warmup, calls, us["bridged"]);
+      settled();
       if (withnative) ok = ok && measureplugin(native, nativebox, &loop, payload, warmup, calls, us["bridgednative"]);
+      settled();
       ok = ok && measureraw(peer64.fd, payload, warmup, calls, us["raw64"]);
+      settled();
       ok = ok && measureraw(peer32.fd, payload, warmup, calls, us["raw32"]);
+      settled();
       if (withwine) ok = ok && measureplugin(wine, winebox, &loop, payload, warmup, calls, us["wine"]);
+      settled();
       if (withwinepeer) ok = ok && measureraw(peerwine.fd, payload, warmup, calls, us["rawwine"]);
     }
     if (!ok) break;
