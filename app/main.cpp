@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QPixmap>
 #include <QPointer>
+#include <QQuickWindow>
 #include <QScreen>
 #include <QTimer>
 #include <QWebEngineProfile>
@@ -32,6 +33,7 @@
 #include "app/mainwindow.h"
 #include "app/qtdesktop.h"
 #include "app/qttrayhost.h"
+#include "app/rendering.h"
 #include "app/sandbox.h"
 #include "app/schemeblocker.h"
 #include "app/startuptimes.h"
@@ -178,6 +180,12 @@ int main(int argc, char **argv) {
   const sessionenvironment session = currentsession();
   const desktopkind backendkind = choosedesktop(session);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", qtplatformfor(backendkind, session));
+  // Set through Qt's interface rather than its environment variable, which
+  // would reach every program started from here (the system browser too).
+  const drawing draw =
+      choosedrawing(graphicsdevicein("/dev"), std::getenv("QT_QUICK_BACKEND"), std::getenv("QSG_RHI_BACKEND"));
+  if (draw == drawing::software) QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+  debugout(drawingline(draw));
 
   // 1. The application state.
   auto globals = std::make_unique<appglobals>();

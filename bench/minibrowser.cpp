@@ -3,15 +3,18 @@
 // persistent profile, and the web channel library injected into the page with
 // one object that echoes messages. With --isolated the channel lives in a
 // script world of its own, as the desktop program's does, and a small relay
-// there passes the page's messages on through window events.
+// there passes the page's messages on through window events. With --software
+// it draws in software, as the desktop program does on a machine without a
+// graphics device.
 //
-//   minibrowser --data=DIR [--isolated] URL [--webEngineArgs SWITCH...]
+//   minibrowser --data=DIR [--isolated] [--software] URL [--webEngineArgs SWITCH...]
 #include "bench/minibrowser.h"
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QQuickWindow>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -20,6 +23,7 @@
 #include <QWebEngineView>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "app/sandbox.h"
 #include "app/startuptimes.h"
@@ -33,6 +37,8 @@ int main(int argc, char **argv) {
   // both sides of a comparison pay for it alike.
   if (choosesandbox(::getuid(), ::geteuid(), false, std::getenv("ORVALINK_NO_SANDBOX")) != sandboxstate::on)
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--webEngineArgs"; ++i)
+    if (std::string_view(argv[i]) == "--software") QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   QApplication app(argc, argv);
   startup.mark("Qt application made");
   QString url, data;
@@ -47,7 +53,7 @@ int main(int argc, char **argv) {
       url = a;
   }
   if (url.isEmpty() || data.isEmpty()) {
-    std::fprintf(stderr, "usage: minibrowser --data=DIR [--isolated] URL [--webEngineArgs SWITCH...]\n");
+    std::fprintf(stderr, "usage: minibrowser --data=DIR [--isolated] [--software] URL [--webEngineArgs SWITCH...]\n");
     return 2;
   }
 

@@ -253,13 +253,15 @@ async function startupandmemory(svc) {
     minimal: () => new program('minimal', svc.origin),
     minimalverbose: () => new program('minimal', svc.origin, verbose),
     minimalisolated: () => new program('minimal', svc.origin, [], ['--isolated']),
+    minimalsoftware: () => new program('minimal', svc.origin, [], ['--software']),
   };
-  const startup = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
+  const startup = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [], minimalsoftware: [] };
   // The same split by the page's own clock: until its navigation started,
   // and from there to its load event.
-  const navigation = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
-  const pageload = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [] };
-  const memory = { desktop: [], minimal: [] };
+  const navigation = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [], minimalsoftware: [] };
+  const pageload = { desktop: [], minimal: [], minimalverbose: [], minimalisolated: [], minimalsoftware: [] };
+  const memory = { desktop: [], minimal: [], minimalsoftware: [] };
+  let drawing = '';
   // Where the start-up time goes, from the start-up lines of each program.
   const phases = { desktop: new Map(), minimal: new Map() };
   // Round 0 makes each profile and warms the disk cache; it is not counted.
@@ -282,7 +284,9 @@ async function startupandmemory(svc) {
           navigation[name].push(times.origin - p.startedepoch);
           pageload[name].push(times.load);
           if (memory[name]) memory[name].push(kib);
-          if (phases[name]) addphases(phases[name], fs.readFileSync(logfile, 'utf8').slice(logstart), p.startedepoch);
+          const lines = fs.readFileSync(logfile, 'utf8').slice(logstart);
+          if (phases[name]) addphases(phases[name], lines, p.startedepoch);
+          if (name === 'desktop') drawing = (/^drawing: (.*)$/m.exec(lines) || [])[1] || drawing;
         }
         log(`  round ${round} ${name}: loaded after ${ms.toFixed(0)} ms` + (kib ? `, ${(kib / 1024).toFixed(0)} MiB` : ''));
       } finally {
@@ -291,7 +295,7 @@ async function startupandmemory(svc) {
       await sleep(300);
     }
   }
-  return { startup, navigation, pageload, memory,
+  return { startup, navigation, pageload, memory, drawing,
     phases: Object.fromEntries(Object.entries(phases).map(([name, m]) => [name, Object.fromEntries(m)])) };
 }
 
@@ -556,9 +560,15 @@ async function main() {
       null),
     row('    its navigation to the load event', 'ms', median(raw.pageload.minimalisolated), median(raw.pageload.minimal),
       'lower', null),
+    row('  bare browser drawn in software', 'ms', median(s.minimalsoftware), median(s.minimal), 'lower', null,
+      `as the program draws on a machine without a graphics device; the program here: ${raw.drawing || 'not said'}`),
+    row('    ours against that', 'ms', median(s.desktop), median(s.minimalsoftware), 'lower', null),
     ...Object.entries(raw.phases.desktop).map(([name, ms]) => row('  ours: ' + name, 'ms', median(ms), NaN, 'lower', null)),
     ...Object.entries(raw.phases.minimal).map(([name, ms]) => row('  bare: ' + name, 'ms', NaN, median(ms), 'lower', null)),
-    row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05));
+    row('memory (PSS, all processes)', 'MiB', median(m.desktop) / 1024, median(m.minimal) / 1024, 'lower', 1.05),
+    row('  bare browser drawn in software', 'MiB', median(m.minimalsoftware) / 1024, median(m.minimal) / 1024, 'lower',
+      null),
+    row('    ours against that', 'MiB', median(m.desktop) / 1024, median(m.minimalsoftware) / 1024, 'lower', null));
   if (rt) rows.push(
     row('page round trip p50', 'ms', rt.desktop.p50, rt.minimal.p50, 'lower', 1.25,
       `medians of ${rt.desktop.rounds} rounds of ${roundtripcalls.count} calls in ${roundtripcalls.runs} runs, ` +

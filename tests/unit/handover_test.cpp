@@ -12,12 +12,14 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
 #include "app/cmdline.h"
 #include "app/dialrelay.h"
 #include "app/dialuri.h"
+#include "app/rendering.h"
 #include "app/sandbox.h"
 #include "app/usage.h"
 #include "common/unixsocket.h"
@@ -229,6 +231,24 @@ TEST(sandbox, on_unless_root_or_asked_off) {
   EXPECT_EQ(choosesandbox(1000, 0, false, "0"), sandboxstate::offroot);  // set-user-id root
   EXPECT_TRUE(parsecmdline({"prog", "--no-sandbox"}).nosandbox);
   EXPECT_NE(helptext().find("--no-sandbox"), std::string::npos);
+}
+
+TEST(drawing, in_software_only_without_a_graphics_device_and_without_the_users_choice) {
+  const std::filesystem::path dev =
+      std::filesystem::temp_directory_path() / ("drawingtest." + std::to_string(::getpid()));
+  std::filesystem::create_directories(dev / "dri");
+  // An empty /dev/dri (a driver without a device) is no graphics device.
+  EXPECT_FALSE(graphicsdevicein(dev));
+  EXPECT_EQ(choosedrawing(graphicsdevicein(dev), nullptr, ""), drawing::software);
+  { std::ofstream(dev / "dri" / "renderD128"); }
+  EXPECT_TRUE(graphicsdevicein(dev));
+  EXPECT_EQ(choosedrawing(graphicsdevicein(dev), nullptr, nullptr), drawing::gpu);
+  std::filesystem::remove_all(dev / "dri");
+  { std::ofstream(dev / "nvidiactl"); }
+  EXPECT_TRUE(graphicsdevicein(dev));
+  EXPECT_EQ(choosedrawing(false, "rhi", nullptr), drawing::userchoice);
+  EXPECT_EQ(choosedrawing(false, nullptr, "opengl"), drawing::userchoice);
+  std::filesystem::remove_all(dev);
 }
 
 TEST(dialrelay, a_number_waits_until_a_service_page_is_connected) {
