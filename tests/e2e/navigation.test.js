@@ -13,7 +13,8 @@ const { fakeservice, app, sleep, until, mainwindowid, xdotool } = require('./lib
 function clicklink(run, service, href, target) {
   run(`const a = document.createElement('a'); a.href = ${JSON.stringify(href)}; a.target = '${target || ''}';
        a.textContent = 'link'; a.style = 'position:fixed;left:0;top:0;width:100%;height:100%;z-index:9';
-       document.body.append(a); report({ placed: ${JSON.stringify(href)} })`);
+       document.body.append(a);
+       requestAnimationFrame(() => requestAnimationFrame(() => report({ placed: ${JSON.stringify(href)} })))`);
   return service.report((x) => x.placed === href, 10000).catch((e) => {
     throw new Error(e.message + '\nrequests:\n' + service.trail());
   }).then(() => {
