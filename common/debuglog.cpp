@@ -123,11 +123,8 @@ std::string loggable(std::string_view text) {
 }
 
 void writeboth(int terminal, int file, std::string_view data) {
-  const iovec whole = part(data);
-  for (const int fd : {terminal, file}) {
-    iovec left = whole;
-    writeall(fd, &left, 1);
-  }
+  writeall(terminal, data);
+  writeall(file, data);
 }
 
 void setdebugtargets(int terminal, int file) {
